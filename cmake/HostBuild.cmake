@@ -1,0 +1,70 @@
+# Host build (Linux): the packing tool, host unit tests, the fuzz target, and the two Windows
+# builds as sub-builds, so that one configure, one build and one ctest cover everything.
+include(ExternalProject)
+
+option(MARLO_WINDOWS "Cross-build the Windows launchers and test programs" ON)
+option(MARLO_SANITIZE "Build host unit tests with AddressSanitizer and UBSan" ON)
+option(MARLO_FUZZ "Build the block parser fuzz target with clang/libFuzzer" ON)
+
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+
+find_package(tomlplusplus REQUIRED)
+
+if(MARLO_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+add_library(marlo_core STATIC ${MARLO_CORE_SOURCES} src/diag/HostLog.cpp)
+target_include_directories(marlo_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_compile_options(marlo_core PRIVATE ${MARLO_WARNINGS})
+
+include(${CMAKE_SOURCE_DIR}/tools/marlo-pack/pack.cmake)
+
+enable_testing()
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+include(${CMAKE_SOURCE_DIR}/tests/host/tests.cmake)
+
+if(MARLO_WINDOWS)
+  set(MARLO_WIN32_DIR ${CMAKE_BINARY_DIR}/win32)
+  set(MARLO_WIN64_DIR ${CMAKE_BINARY_DIR}/win64)
+  foreach(arch IN ITEMS win32 win64)
+    if(arch STREQUAL "win32")
+      set(toolchain ${CMAKE_SOURCE_DIR}/cmake/toolchain-mingw-i686.cmake)
+    else()
+      set(toolchain ${CMAKE_SOURCE_DIR}/cmake/toolchain-mingw-x86_64.cmake)
+    endif()
+    ExternalProject_Add(${arch}
+      SOURCE_DIR ${CMAKE_SOURCE_DIR}
+      BINARY_DIR ${CMAKE_BINARY_DIR}/${arch}
+      CMAKE_ARGS
+        -DCMAKE_TOOLCHAIN_FILE=${toolchain}
+        -DCMAKE_BUILD_TYPE=Release
+        -DMARLO_WERROR=${MARLO_WERROR}
+        -DMARLO_OUTPUT_DIR=${CMAKE_BINARY_DIR}/bin
+      BUILD_ALWAYS ON
+      INSTALL_COMMAND ""
+      USES_TERMINAL_BUILD ON)
+  endforeach()
+  include(${CMAKE_SOURCE_DIR}/tests/e2e/tests.cmake)
+endif()
+
+if(MARLO_FUZZ)
+  find_program(MARLO_CLANGXX clang++)
+  if(MARLO_CLANGXX)
+    ExternalProject_Add(fuzz
+      SOURCE_DIR ${CMAKE_SOURCE_DIR}/tests/fuzz
+      BINARY_DIR ${CMAKE_BINARY_DIR}/fuzz
+      CMAKE_ARGS -DCMAKE_CXX_COMPILER=${MARLO_CLANGXX} -DCMAKE_BUILD_TYPE=RelWithDebInfo
+                 -DMARLO_SOURCE_DIR=${CMAKE_SOURCE_DIR}
+      BUILD_ALWAYS ON
+      INSTALL_COMMAND "")
+    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz/corpus)
+    add_test(NAME fuzz.block_parser
+             COMMAND ${CMAKE_BINARY_DIR}/fuzz/fuzz_block_parser -max_total_time=30 -rss_limit_mb=1024
+                     ${CMAKE_BINARY_DIR}/fuzz/corpus ${CMAKE_SOURCE_DIR}/tests/fuzz/seeds)
+  endif()
+endif()

@@ -1,0 +1,30 @@
+# Source lists. Portable core: no Windows API, compiled for the host too (unit tests, fuzzing,
+# the packing tool). Win32 shell: the code that calls the system.
+
+set(MARLO_CORE_SOURCES
+  src/common/Text.cpp
+  src/config/ConfigIds.cpp
+  src/config/ConfigBlock.cpp
+  src/config/LauncherConfig.cpp
+  src/diag/Messages.cpp
+  src/diag/PathRules.cpp
+  src/launcher/CommandLine.cpp
+  src/windows/LocaleCode.cpp
+)
+
+set(MARLO_SHELL_SOURCES
+  src/config/ConfigReader.cpp
+  src/diag/CodePage.cpp
+  src/diag/ErrorExit.cpp
+  src/diag/Log.cpp
+  src/diag/Paths.cpp
+  src/diag/TempDir.cpp
+  src/launcher/Startup.cpp
+  src/windows/LocaleCodeWin.cpp
+)
+
+# Compiled per launcher: the native splash window exists in marlo only.
+set(MARLO_LAUNCHER_SOURCES
+  src/launcher/WinMain.cpp
+  src/splash/SplashController.cpp
+)

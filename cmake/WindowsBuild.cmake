@@ -1,0 +1,42 @@
+# Cross build for Windows (i686 or x86_64 MinGW-w64): the launchers and, for x64, the Windows
+# test programs that run under Wine.
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(MARLO_SUFFIX 64)
+else()
+  set(MARLO_SUFFIX "")
+endif()
+if(NOT MARLO_OUTPUT_DIR)
+  set(MARLO_OUTPUT_DIR ${CMAKE_BINARY_DIR}/bin)
+endif()
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+
+enable_language(RC)
+set(MARLO_SIZE_FLAGS -Os -ffunction-sections -fdata-sections)
+set(MARLO_WIN_DEFS UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+
+add_library(marlo_core STATIC ${MARLO_CORE_SOURCES})
+target_include_directories(marlo_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_compile_options(marlo_core PRIVATE ${MARLO_WARNINGS} ${MARLO_SIZE_FLAGS})
+target_compile_definitions(marlo_core PUBLIC ${MARLO_WIN_DEFS})
+
+add_library(marlo_shell STATIC ${MARLO_SHELL_SOURCES})
+target_compile_options(marlo_shell PRIVATE ${MARLO_WARNINGS} ${MARLO_SIZE_FLAGS})
+target_link_libraries(marlo_shell PUBLIC marlo_core comctl32 user32 gdi32 advapi32 kernel32)
+
+function(marlo_launcher name native_splash rc)
+  set(target ${name}${MARLO_SUFFIX})
+  add_executable(${target} WIN32 ${MARLO_LAUNCHER_SOURCES} ${CMAKE_SOURCE_DIR}/src/resources/${rc})
+  target_compile_options(${target} PRIVATE ${MARLO_WARNINGS} ${MARLO_SIZE_FLAGS})
+  target_compile_definitions(${target} PRIVATE MARLO_NATIVE_SPLASH=${native_splash} MARLO_BITS=${MARLO_BITS})
+  target_link_libraries(${target} PRIVATE marlo_shell)
+  target_link_options(${target} PRIVATE -static -s -Wl,--gc-sections)
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${MARLO_OUTPUT_DIR})
+endfunction()
+
+marlo_launcher(marlo 1 marlo.rc)
+marlo_launcher(pivok 0 pivok.rc)
+
+if(MARLO_SUFFIX STREQUAL "64" AND NOT MARLO_NO_TESTS)
+  include(cmake/WindowsTests.cmake)
+endif()

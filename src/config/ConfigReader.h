@@ -1,0 +1,14 @@
+// Reading the configuration block from the launcher's own executable file.
+#pragma once
+
+#include "common/Text.h"
+
+namespace marlo {
+
+// Opens the running executable for reading, sharing read and write. Fatal when it fails.
+void* openOwnExecutable();  // a HANDLE
+
+// Fills the process configuration; returns EXECUTABLE_TYPE. Ends the process on any failure.
+int readConfigBlock(const ArgVector& args);
+
+}  // namespace marlo

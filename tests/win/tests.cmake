@@ -1,0 +1,1 @@
+# Windows unit tests
