@@ -47,4 +47,12 @@ bool isLogCreationSwitch(const std::u16string& arg) {
            arg == u"/create-brn-log";
 }
 
+bool takeLogCreationSwitch(ArgVector& args) {
+    if (args.size() > 1 && isLogCreationSwitch(args[1])) {
+        args.erase(args.begin() + 1);
+        return true;
+    }
+    return false;
+}
+
 }  // namespace marlo

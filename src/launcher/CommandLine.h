@@ -15,4 +15,7 @@ size_t takeQuotedToken(ArgVector& args, const std::u16string& text, size_t quote
 // The log-creation switches, recognised only as element 1.
 bool isLogCreationSwitch(const std::u16string& arg);
 
+// Removes element 1 when it is a log-creation switch; true when it was.
+bool takeLogCreationSwitch(ArgVector& args);
+
 }  // namespace marlo

@@ -14,14 +14,6 @@ StartupState& startupState() {
     return state;
 }
 
-bool takeLogCreationSwitch(ArgVector& args) {
-    if (args.size() > 1 && isLogCreationSwitch(args[1])) {
-        args.erase(args.begin() + 1);
-        return true;
-    }
-    return false;
-}
-
 namespace {
 
 void offerLogFile() {

@@ -17,7 +17,4 @@ StartupState& startupState();
 // configuration, picks the product title, applies the working directory and offers the log.
 void prepareStartup(void* instance, ArgVector& args);
 
-// Removes element 1 when it is a log-creation switch; true when it was.
-bool takeLogCreationSwitch(ArgVector& args);
-
 }  // namespace marlo
