@@ -8,8 +8,11 @@ set(MARLO_CORE_SOURCES
   src/config/LauncherConfig.cpp
   src/diag/Messages.cpp
   src/diag/PathRules.cpp
+  src/jre/JavaVersion.cpp
+  src/jre/JvmHome.cpp
   src/launcher/CommandLine.cpp
   src/windows/LocaleCode.cpp
+  src/windows/VariableExpander.cpp
 )
 
 set(MARLO_SHELL_SOURCES
@@ -20,7 +23,9 @@ set(MARLO_SHELL_SOURCES
   src/diag/Paths.cpp
   src/diag/TempDir.cpp
   src/launcher/Startup.cpp
+  src/system/Console.cpp
   src/windows/LocaleCodeWin.cpp
+  src/windows/VariableExpanderWin.cpp
 )
 
 # Compiled per launcher: the native splash window exists in marlo only.

@@ -97,7 +97,14 @@ void initDiagnosticLog(LogState& s) {
         std::u16string candidate = directory + formatWide(u"kvr_nlog_%u.log", number);
         if (GetFileAttributesW(W(candidate)) != INVALID_FILE_ATTRIBUTES) continue;
         file = createLogFile(candidate, true);
-        if (file != INVALID_HANDLE_VALUE) s.path = candidate;
+        if (file != INVALID_HANDLE_VALUE) {
+            s.path = candidate;
+            break;
+        }
+        // Only a name taken in the meantime is worth another number; any other failure
+        // (no rights, no such directory) would repeat for every name.
+        DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
     }
     if (file == INVALID_HANDLE_VALUE) {
         s.path = u"c:\\kvr_nlog";

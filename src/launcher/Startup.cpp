@@ -4,8 +4,10 @@
 #include "config/ConfigReader.h"
 #include "config/LauncherConfig.h"
 #include "diag/Log.h"
+#include "diag/Paths.h"
 #include "diag/TempDir.h"
 #include "launcher/CommandLine.h"
+#include "windows/VariableExpander.h"
 
 namespace marlo {
 
@@ -15,6 +17,23 @@ StartupState& startupState() {
 }
 
 namespace {
+
+// Configuration id 146: a relative value is taken relative to the executable's directory.
+void applyWorkingDirectory() {
+    char16_t configured[6000];
+    getConfigWString(cfg::WORKING_DIRECTORY, configured, 6000);
+    std::u16string directory = configured;
+    if (directory.empty()) {
+        logMessage(u"working directory unchanged");
+        return;
+    }
+    expandVariables(directory, true);
+    std::u16string full;
+    canonicalPath(full, directory, true, true);
+    // A directory that cannot be entered is not an error: the launcher stays where it is.
+    SetCurrentDirectoryW(W(full));
+    logMessage(u"change working directory to %s", full.c_str());
+}
 
 void offerLogFile() {
     const char16_t* path = logFilePath();
@@ -52,6 +71,8 @@ void prepareStartup(void* instance, ArgVector& args) {
     getConfigString(cfg::LAUNCHER_FLAVOR, flavor, sizeof flavor);
     state.productTitle = productTitleFor(flavor[0]);
     state.productTitleWide = productTitleWideFor(flavor[0]);
+    // A language restart keeps the directory the application chose before it restarted.
+    if (!state.languageRestart) applyWorkingDirectory();
     if (logSwitch) offerLogFile();
 }
 

@@ -2,14 +2,43 @@
 #include <cstring>
 
 #include "common/Win.h"
+#include "config/LauncherConfig.h"
 #include "diag/CodePage.h"
 #include "diag/ErrorExit.h"
 #include "launcher/CommandLine.h"
 #include "launcher/Startup.h"
+#include "system/Console.h"
 
 using namespace marlo;
 
 #include <commctrl.h>
+
+namespace {
+
+// The console switches of configuration ids 154 ("-q", "-c", "-console") and 156 ("-console").
+// None is removed: the Java main method sees them too.
+void applyConsoleSwitches(const ArgVector& args) {
+    bool allSwitches = getConfigInt(cfg::CONSOLE_SWITCHES) != 0;
+    bool consoleSwitch = getConfigInt(cfg::CONSOLE_SWITCH) != 0;
+    if (!allSwitches && !consoleSwitch) return;
+    for (const std::u16string& arg : args) {
+        if (allSwitches && arg == u"-q") {
+            setGuiMessages(false);
+        } else if (arg == u"-console") {
+            attachConsole();
+        } else if (allSwitches && arg == u"-c") {
+            setGuiMessages(false);
+            if (!attachConsole()) {
+                // The title is "kavora" whatever the flavour.
+                MessageBoxW(nullptr, L"Error: Could not allocate console.", L"kavora", MB_OK);
+                exitLauncher(1);
+            }
+            return;
+        }
+    }
+}
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandTail, int /*showCommand*/) {
     InitCommonControls();
@@ -26,5 +55,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandTail, int /*showC
     ArgVector args;
     splitCommandLine(U(GetCommandLineW()), args);
     prepareStartup(instance, args);
+    applyConsoleSwitches(args);
     return 0;
 }

@@ -132,7 +132,7 @@ const Damage kDamages[] = {
     {"cut inside a string", [](const std::string& b) { return b.substr(0, 33); }, BlockError::ReadString},
     {"negative string length", [](const std::string& b) { return withInt(b, 28, 0xFFFFFFFFu); }, BlockError::ReadString},
     {"huge string length", [](const std::string& b) { return withInt(b, 28, 0x7FFFFFF0u); }, BlockError::ReadString},
-    {"absurd record count", [](const std::string& b) { return withInt(b, 20, 0x7FFFFFFFu).substr(0, 3072); },
+    {"absurd record count", [](const std::string& b) { return withInt(b, 20, 0x7FFFFFFFu).substr(0, 35); },
      BlockError::ReadInt},
     {"odd wide length", [](const std::string& b) { return withInt(b, 43, 3); }, BlockError::ReadWString},
     {"negative wide length", [](const std::string& b) { return withInt(b, 43, 0x80000000u); }, BlockError::ReadWString},

@@ -1,0 +1,152 @@
+#include "windows/VariableExpander.h"
+
+#include "common/Text.h"
+#include "diag/Log.h"
+#include "diag/PathRules.h"
+
+namespace marlo {
+
+namespace {
+
+const Placeholder kPlaceholders[] = {
+    {"%BRENN_EXEDIR%", PlaceholderValue::LauncherDir},
+    {"%KAVORA_EXEDIR%", PlaceholderValue::LauncherDir},
+    {"%BRENN_TEMPDIR%", PlaceholderValue::LauncherTempDir},
+    {"%KAVORA_TEMPDIR%", PlaceholderValue::LauncherTempDir},
+    {"%BRENN_PATHLIST_SEPARATOR%", PlaceholderValue::PathListSeparator},
+    {"%KAVORA_PATHLIST_SEPARATOR%", PlaceholderValue::PathListSeparator},
+    {"%BRENN_JVM_HOME%", PlaceholderValue::JvmHome},
+    {"%KAVORA_JVM_HOME%", PlaceholderValue::JvmHome},
+    {"${BRENN_EXEDIR}", PlaceholderValue::LauncherDir},
+    {"${KAVORA_EXEDIR}", PlaceholderValue::LauncherDir},
+    {"${BRENN_TEMPDIR}", PlaceholderValue::LauncherTempDir},
+    {"${KAVORA_TEMPDIR}", PlaceholderValue::LauncherTempDir},
+    {"${BRENN_PATHLIST_SEPARATOR}", PlaceholderValue::PathListSeparator},
+    {"${KAVORA_PATHLIST_SEPARATOR}", PlaceholderValue::PathListSeparator},
+    {"${BRENN_JVM_HOME}", PlaceholderValue::JvmHome},
+    {"${KAVORA_JVM_HOME}", PlaceholderValue::JvmHome},
+    {"${launcher:sys.launcherDirectory}", PlaceholderValue::LauncherDir},
+    {"${launcher:sys.launcherTempDirectory}", PlaceholderValue::LauncherTempDir},
+    {"${launcher:sys.pathlistSeparator}", PlaceholderValue::PathListSeparator},
+    {"${launcher:sys.jvmHome}", PlaceholderValue::JvmHome},
+    {"${launcher:sys.tempDir}", PlaceholderValue::SystemTempDir},
+};
+
+// Shared loop: Log writes one "expanding2" line for the text after a replacement.
+template <typename String, typename Log>
+void replaceEach(String& text, const String& placeholder, const String& value, Log log) {
+    if (placeholder.empty()) return;
+    size_t at = text.find(placeholder);
+    while (at != String::npos) {
+        text.replace(at, placeholder.size(), value);
+        log();
+        // The inserted value is never searched for the same placeholder again.
+        at = text.find(placeholder, at + value.size());
+    }
+}
+
+template <typename Ch>
+size_t entryLength(const Ch* entry) {
+    size_t n = 0;
+    while (entry[n]) ++n;
+    return n;
+}
+
+// Walks a block of NUL-terminated "name=value" entries up to its empty entry.
+template <typename Ch, typename Visit>
+void forEachEntry(const Ch* block, Visit visit) {
+    if (!block) return;
+    for (const Ch* entry = block; *entry;) {
+        size_t length = entryLength(entry);
+        std::basic_string<Ch> copy(entry, length);
+        size_t equals = copy.find(Ch('='));
+        if (equals != std::basic_string<Ch>::npos) visit(copy.substr(0, equals), copy.substr(equals + 1));
+        entry += length + 1;
+    }
+}
+
+}  // namespace
+
+const Placeholder* expansionPlaceholders(size_t* count) {
+    if (count) *count = sizeof kPlaceholders / sizeof kPlaceholders[0];
+    return kPlaceholders;
+}
+
+void replaceAll(std::u16string& text, const std::u16string& placeholder, const std::u16string& value) {
+    replaceEach(text, placeholder, value, [&] {
+        logMessage(u"expanding2 %s to %s in %s.", placeholder.c_str(), value.c_str(), text.c_str());
+    });
+}
+
+void replaceAll(std::u16string& text, const std::u16string& placeholder, const std::string& narrowValue) {
+    replaceEach(text, placeholder, widenLatin1(narrowValue), [&] {
+        logMessage(u"expanding2 %s to %S in %s.", placeholder.c_str(), narrowValue.c_str(), text.c_str());
+    });
+}
+
+void replaceAll(std::string& text, const std::string& placeholder, const std::string& value) {
+    replaceEach(text, placeholder, value, [&] {
+        logMessage(u"expanding2 %S to %S in %S.", placeholder.c_str(), value.c_str(), text.c_str());
+    });
+}
+
+void expandWithValues(std::u16string& text, const WideExpansionValues& values, const char16_t* environment) {
+    for (const Placeholder& entry : kPlaceholders) {
+        std::u16string placeholder = widenLatin1(entry.text);
+        switch (entry.value) {
+            case PlaceholderValue::LauncherDir:
+                replaceAll(text, placeholder, values.launcherDir);
+                break;
+            case PlaceholderValue::LauncherTempDir:
+                replaceAll(text, placeholder, values.launcherTempDir);
+                break;
+            case PlaceholderValue::PathListSeparator:
+                replaceAll(text, placeholder, std::u16string(u";"));
+                break;
+            case PlaceholderValue::JvmHome:
+                replaceAll(text, placeholder, values.jvmHome);
+                break;
+            case PlaceholderValue::SystemTempDir:
+                if (values.systemTempDirNarrow) replaceAll(text, placeholder, values.systemTempDirNarrowForm);
+                else replaceAll(text, placeholder, values.systemTempDir);
+                break;
+        }
+    }
+    forEachEntry(environment, [&](const std::u16string& name, const std::u16string& value) {
+        std::u16string placeholder = u"${" + name + u"}";
+        replaceAll(text, placeholder, value);
+        upperCaseAscii(placeholder);
+        replaceAll(text, placeholder, value);
+    });
+}
+
+void expandWithValues(std::string& text, const NarrowExpansionValues& values, const char* environment) {
+    for (const Placeholder& entry : kPlaceholders) {
+        std::string placeholder = entry.text;
+        switch (entry.value) {
+            case PlaceholderValue::LauncherDir:
+                replaceAll(text, placeholder, values.launcherDir);
+                break;
+            case PlaceholderValue::LauncherTempDir:
+                replaceAll(text, placeholder, values.launcherTempDir);
+                break;
+            case PlaceholderValue::PathListSeparator:
+                replaceAll(text, placeholder, std::string(";"));
+                break;
+            case PlaceholderValue::JvmHome:
+                replaceAll(text, placeholder, values.jvmHome);
+                break;
+            case PlaceholderValue::SystemTempDir:
+                replaceAll(text, placeholder, values.systemTempDir);
+                break;
+        }
+    }
+    forEachEntry(environment, [&](const std::string& name, const std::string& value) {
+        std::string placeholder = "${" + name + "}";
+        replaceAll(text, placeholder, value);
+        upperCaseAscii(placeholder);
+        replaceAll(text, placeholder, value);
+    });
+}
+
+}  // namespace marlo

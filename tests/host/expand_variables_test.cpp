@@ -1,0 +1,287 @@
+#include <gtest/gtest.h>
+
+#include "TestLog.h"
+#include "common/Text.h"
+#include "windows/VariableExpander.h"
+
+using namespace marlo;
+using marlo::test::CapturedLog;
+
+namespace {
+
+// An environment block: entries separated by NUL, ending with an empty entry.
+std::u16string wideBlock(std::initializer_list<const char16_t*> entries) {
+    std::u16string block;
+    for (const char16_t* entry : entries) {
+        block += entry;
+        block.push_back(u'\0');
+    }
+    block.push_back(u'\0');
+    return block;
+}
+
+std::string narrowBlock(std::initializer_list<const char*> entries) {
+    std::string block;
+    for (const char* entry : entries) {
+        block += entry;
+        block.push_back('\0');
+    }
+    block.push_back('\0');
+    return block;
+}
+
+WideExpansionValues wideValues() {
+    WideExpansionValues v;
+    v.launcherDir = u"C:\\App\\";
+    v.launcherTempDir = "C:\\T\\brn1.tmp_dir9";
+    v.jvmHome = "C:\\jre\\bin\\..";
+    v.systemTempDir = u"C:\\Temp\\";
+    return v;
+}
+
+NarrowExpansionValues narrowValues() {
+    NarrowExpansionValues v;
+    v.launcherDir = "C:\\App\\";
+    v.launcherTempDir = "C:\\T\\brn1.tmp_dir9";
+    v.jvmHome = "C:\\jre\\bin\\..";
+    v.systemTempDir = "C:\\Temp\\";
+    return v;
+}
+
+TEST(ExpansionPlaceholders, FixedListInOrder) {
+    const struct {
+        const char* text;
+        PlaceholderValue value;
+    } expected[] = {
+        {"%BRENN_EXEDIR%", PlaceholderValue::LauncherDir},
+        {"%KAVORA_EXEDIR%", PlaceholderValue::LauncherDir},
+        {"%BRENN_TEMPDIR%", PlaceholderValue::LauncherTempDir},
+        {"%KAVORA_TEMPDIR%", PlaceholderValue::LauncherTempDir},
+        {"%BRENN_PATHLIST_SEPARATOR%", PlaceholderValue::PathListSeparator},
+        {"%KAVORA_PATHLIST_SEPARATOR%", PlaceholderValue::PathListSeparator},
+        {"%BRENN_JVM_HOME%", PlaceholderValue::JvmHome},
+        {"%KAVORA_JVM_HOME%", PlaceholderValue::JvmHome},
+        {"${BRENN_EXEDIR}", PlaceholderValue::LauncherDir},
+        {"${KAVORA_EXEDIR}", PlaceholderValue::LauncherDir},
+        {"${BRENN_TEMPDIR}", PlaceholderValue::LauncherTempDir},
+        {"${KAVORA_TEMPDIR}", PlaceholderValue::LauncherTempDir},
+        {"${BRENN_PATHLIST_SEPARATOR}", PlaceholderValue::PathListSeparator},
+        {"${KAVORA_PATHLIST_SEPARATOR}", PlaceholderValue::PathListSeparator},
+        {"${BRENN_JVM_HOME}", PlaceholderValue::JvmHome},
+        {"${KAVORA_JVM_HOME}", PlaceholderValue::JvmHome},
+        {"${launcher:sys.launcherDirectory}", PlaceholderValue::LauncherDir},
+        {"${launcher:sys.launcherTempDirectory}", PlaceholderValue::LauncherTempDir},
+        {"${launcher:sys.pathlistSeparator}", PlaceholderValue::PathListSeparator},
+        {"${launcher:sys.jvmHome}", PlaceholderValue::JvmHome},
+        {"${launcher:sys.tempDir}", PlaceholderValue::SystemTempDir},
+    };
+    size_t count = 0;
+    const Placeholder* list = expansionPlaceholders(&count);
+    ASSERT_EQ(count, sizeof expected / sizeof expected[0]);
+    for (size_t i = 0; i < count; ++i) {
+        EXPECT_STREQ(list[i].text, expected[i].text) << i;
+        EXPECT_EQ(list[i].value, expected[i].value) << list[i].text;
+    }
+}
+
+TEST(ExpandWithValues, EveryPlaceholderGetsItsValueInBothWidths) {
+    const char* const inputs[] = {
+        "%BRENN_EXEDIR%|%KAVORA_EXEDIR%|${BRENN_EXEDIR}|${KAVORA_EXEDIR}|${launcher:sys.launcherDirectory}",
+        "%BRENN_TEMPDIR%|%KAVORA_TEMPDIR%|${BRENN_TEMPDIR}|${KAVORA_TEMPDIR}|${launcher:sys.launcherTempDirectory}",
+        "%BRENN_PATHLIST_SEPARATOR%|%KAVORA_PATHLIST_SEPARATOR%|${BRENN_PATHLIST_SEPARATOR}|"
+        "${KAVORA_PATHLIST_SEPARATOR}|${launcher:sys.pathlistSeparator}",
+        "%BRENN_JVM_HOME%|%KAVORA_JVM_HOME%|${BRENN_JVM_HOME}|${KAVORA_JVM_HOME}|${launcher:sys.jvmHome}",
+        "${launcher:sys.tempDir}",
+    };
+    const char* const outputs[] = {
+        "C:\\App\\|C:\\App\\|C:\\App\\|C:\\App\\|C:\\App\\",
+        "C:\\T\\brn1.tmp_dir9|C:\\T\\brn1.tmp_dir9|C:\\T\\brn1.tmp_dir9|C:\\T\\brn1.tmp_dir9|C:\\T\\brn1.tmp_dir9",
+        ";|;|;|;|;",
+        "C:\\jre\\bin\\..|C:\\jre\\bin\\..|C:\\jre\\bin\\..|C:\\jre\\bin\\..|C:\\jre\\bin\\..",
+        "C:\\Temp\\",
+    };
+    for (size_t i = 0; i < 5; ++i) {
+        std::u16string wide = widenLatin1(inputs[i]);
+        expandWithValues(wide, wideValues(), nullptr);
+        EXPECT_EQ(wide, widenLatin1(outputs[i]));
+        std::string narrow = inputs[i];
+        expandWithValues(narrow, narrowValues(), nullptr);
+        EXPECT_EQ(narrow, outputs[i]);
+    }
+}
+
+TEST(ExpandWithValues, InsertedValuesMeetOnlyTheRowsThatFollow) {
+    struct {
+        const char* tempDir;
+        const char* result;
+    } cases[] = {
+        {"${BRENN_EXEDIR}t", "C:\\App\\t"},         // row 9 runs after row 3
+        {"%BRENN_EXEDIR%t", "%BRENN_EXEDIR%t"},      // row 1 ran before row 3
+        {"${launcher:sys.tempDir}", "C:\\Temp\\"},  // the last row
+        {"%BRENN_TEMPDIR%", "%BRENN_TEMPDIR%"},      // not searched again by its own row
+    };
+    for (const auto& c : cases) {
+        WideExpansionValues wide = wideValues();
+        wide.launcherTempDir = c.tempDir;
+        std::u16string text = u"%BRENN_TEMPDIR%";
+        expandWithValues(text, wide, nullptr);
+        EXPECT_EQ(text, widenLatin1(c.result)) << c.tempDir;
+
+        NarrowExpansionValues narrow = narrowValues();
+        narrow.launcherTempDir = c.tempDir;
+        std::string narrowText = "%BRENN_TEMPDIR%";
+        expandWithValues(narrowText, narrow, nullptr);
+        EXPECT_EQ(narrowText, c.result) << c.tempDir;
+    }
+}
+
+TEST(ExpandWithValues, TextWithoutPlaceholdersIsUntouchedAndUnlogged) {
+    CapturedLog log;
+    std::u16string wide = u"-Xmx512m -Dx=%NOT_ONE% ${UNKNOWN} $ {}";
+    std::u16string block = wideBlock({u"PATH=c:\\bin", u"=C:=C:\\work"});
+    expandWithValues(wide, wideValues(), block.c_str());
+    EXPECT_EQ(wide, u"-Xmx512m -Dx=%NOT_ONE% ${UNKNOWN} $ {}");
+    std::string narrow = "plain";
+    expandWithValues(narrow, narrowValues(), narrowBlock({"PATH=x"}).c_str());
+    EXPECT_EQ(narrow, "plain");
+    EXPECT_TRUE(log.lines().empty());
+}
+
+TEST(ExpandWithValues, ExeDirFollowedByFileNameHasOneBackslash) {
+    std::u16string text = u"${KAVORA_EXEDIR}lib\\app.jar";
+    expandWithValues(text, wideValues(), nullptr);
+    EXPECT_EQ(text, u"C:\\App\\lib\\app.jar");
+}
+
+TEST(ExpandWithValues, SystemTempDirFormFollowsTheFlag) {
+    WideExpansionValues v = wideValues();
+    v.systemTempDirNarrow = true;
+    v.systemTempDirNarrowForm = "C:\\NARROW~1\\";
+    std::u16string text = u"${launcher:sys.tempDir}";
+    expandWithValues(text, v, nullptr);
+    EXPECT_EQ(text, u"C:\\NARROW~1\\");
+}
+
+TEST(ReplaceAll, PlaceholderTwiceReplacedTwiceAndLoggedEachTime) {
+    CapturedLog log;
+    std::u16string text = u"a${X}b${X}c";
+    replaceAll(text, u"${X}", std::u16string(u"v"));
+    EXPECT_EQ(text, u"avbvc");
+    ASSERT_EQ(log.lines().size(), 2u);
+    EXPECT_EQ(log.lines()[0], "expanding2 ${X} to v in avb${X}c.");
+    EXPECT_EQ(log.lines()[1], "expanding2 ${X} to v in avbvc.");
+}
+
+TEST(ReplaceAll, InsertedValueIsNotSearchedForTheSamePlaceholder) {
+    CapturedLog log;
+    std::u16string text = u"${X}-${X}";
+    replaceAll(text, u"${X}", std::u16string(u"<${X}>"));
+    EXPECT_EQ(text, u"<${X}>-<${X}>");
+    EXPECT_EQ(log.lines().size(), 2u);
+
+    std::string narrow = "%A%%A%";
+    replaceAll(narrow, "%A%", "%A%%A%");
+    EXPECT_EQ(narrow, "%A%%A%%A%%A%");
+}
+
+TEST(ReplaceAll, EmptyValueRemovesThePlaceholder) {
+    std::u16string text = u"x${BRENN_TEMPDIR}y${BRENN_TEMPDIR}";
+    replaceAll(text, u"${BRENN_TEMPDIR}", std::string());
+    EXPECT_EQ(text, u"xy");
+}
+
+TEST(ReplaceAll, LogFormatsPerWidth) {
+    CapturedLog log;
+    std::u16string wide = u"[%BRENN_TEMPDIR%]";
+    replaceAll(wide, u"%BRENN_TEMPDIR%", std::string("C:\\T"));
+    std::u16string wide2 = u"${launcher:sys.pathlistSeparator}";
+    replaceAll(wide2, u"${launcher:sys.pathlistSeparator}", std::u16string(u";"));
+    std::string narrow = "%KAVORA_EXEDIR%x";
+    replaceAll(narrow, "%KAVORA_EXEDIR%", "C:\\App\\");
+    ASSERT_EQ(log.lines().size(), 3u);
+    EXPECT_EQ(log.lines()[0], "expanding2 %BRENN_TEMPDIR% to C:\\T in [C:\\T].");
+    EXPECT_EQ(log.lines()[1], "expanding2 ${launcher:sys.pathlistSeparator} to ; in ;.");
+    EXPECT_EQ(log.lines()[2], "expanding2 %KAVORA_EXEDIR% to C:\\App\\ in C:\\App\\x.");
+}
+
+TEST(ReplaceAll, NarrowValueInWideTextWidensBytePerUnit) {
+    std::u16string text = u"${BRENN_JVM_HOME}";
+    replaceAll(text, u"${BRENN_JVM_HOME}", std::string("C:\\J\xE9\x80\xFF"));
+    EXPECT_EQ(text, (std::u16string{u'C', u':', u'\\', u'J', 0x00E9, 0x0080, 0x00FF}));
+}
+
+TEST(ExpandWithValues, ResultGrowsBeyondTheScratchSize) {
+    std::u16string text;
+    for (int i = 0; i < 3000; ++i) text += u"${KAVORA_EXEDIR};";
+    WideExpansionValues v = wideValues();
+    v.launcherDir = std::u16string(40, u'd');
+    expandWithValues(text, v, nullptr);
+    EXPECT_EQ(text.size(), 3000u * 41u);
+    EXPECT_EQ(text.find(u"${"), std::u16string::npos);
+}
+
+TEST(EnvironmentPass, AsWrittenAndUpperCasedButNotLowerCased) {
+    std::u16string text = u"${Path}|${PATH}|${path}";
+    std::u16string block = wideBlock({u"Path=c:\\bin"});
+    expandWithValues(text, wideValues(), block.c_str());
+    EXPECT_EQ(text, u"c:\\bin|c:\\bin|${path}");
+
+    std::string narrow = "${Path}|${PATH}|${path}";
+    expandWithValues(narrow, narrowValues(), narrowBlock({"Path=c:\\bin"}).c_str());
+    EXPECT_EQ(narrow, "c:\\bin|c:\\bin|${path}");
+}
+
+TEST(EnvironmentPass, ValueHoldingAnEarlierRowIsNotExpandedAgain) {
+    std::u16string text = u"${A}";
+    std::u16string block = wideBlock({u"A=${launcher:sys.jvmHome}\\bin"});
+    expandWithValues(text, wideValues(), block.c_str());
+    EXPECT_EQ(text, u"${launcher:sys.jvmHome}\\bin");
+}
+
+TEST(EnvironmentPass, ValueHoldingALaterEntryIsExpanded) {
+    struct {
+        std::initializer_list<const char*> entries;
+        const char* result;
+    } cases[] = {
+        {{"A=${B}", "B=bee"}, "bee"},     // B's entry comes later in the block
+        {{"B=bee", "A=${B}"}, "${B}"},    // B's entry has already been applied
+        {{"A=x=y"}, "x=y"},               // only the first "=" splits
+        {{"NOEQUALS", "A=1"}, "1"},       // an entry without "=" is skipped
+    };
+    for (const auto& c : cases) {
+        std::string text = "${A}";
+        expandWithValues(text, narrowValues(), narrowBlock(c.entries).c_str());
+        EXPECT_EQ(text, c.result);
+    }
+}
+
+TEST(EnvironmentPass, HiddenDriveEntryHasTheEmptyName) {
+    CapturedLog log;
+    std::u16string text = u"[${}]";
+    std::u16string block = wideBlock({u"=C:=C:\\work", u"=D:=D:\\other"});
+    expandWithValues(text, wideValues(), block.c_str());
+    EXPECT_EQ(text, u"[C:=C:\\work]");
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_EQ(log.lines()[0], "expanding2 ${} to C:=C:\\work in [C:=C:\\work].");
+}
+
+TEST(EnvironmentPass, MissingOrEmptyBlockOnlySkipsThePass) {
+    std::u16string text = u"${X}${launcher:sys.pathlistSeparator}";
+    expandWithValues(text, wideValues(), nullptr);
+    EXPECT_EQ(text, u"${X};");
+    std::u16string empty(2, u'\0');
+    text = u"${X}";
+    expandWithValues(text, wideValues(), empty.c_str());
+    EXPECT_EQ(text, u"${X}");
+}
+
+TEST(EnvironmentPass, NarrowLogsWithNarrowFormat) {
+    CapturedLog log;
+    std::string text = "${Home}";
+    expandWithValues(text, narrowValues(), narrowBlock({"Home=h"}).c_str());
+    EXPECT_EQ(text, "h");
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_EQ(log.lines()[0], "expanding2 ${Home} to h in h.");
+}
+
+}  // namespace
