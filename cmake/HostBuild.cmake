@@ -49,6 +49,10 @@ if(MARLO_WINDOWS)
       INSTALL_COMMAND ""
       USES_TERMINAL_BUILD ON)
   endforeach()
+  # Windows unit tests run in the x64 sub-build's own ctest, under Wine, in a private prefix.
+  add_test(NAME win.unit
+           COMMAND ${CMAKE_SOURCE_DIR}/scripts/with-wine-prefix.sh
+                   ${CMAKE_CTEST_COMMAND} --test-dir ${MARLO_WIN64_DIR} --output-on-failure)
   include(${CMAKE_SOURCE_DIR}/tests/e2e/tests.cmake)
 endif()
 

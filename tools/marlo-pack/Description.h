@@ -49,6 +49,9 @@ std::string latin1ToUtf8(const std::string& bytes);
 // no "." or ".." component.
 bool isValidIncludedName(const std::string& name, std::string* why);
 
+// The same key for names that differ only in ASCII case, which name one file on Windows.
+std::string includedNameKey(const std::string& name);
+
 // Splits at every ';' (empty entries kept), the inverse of joining with ';'.
 std::vector<std::string> splitAtSemicolons(const std::string& text);
 

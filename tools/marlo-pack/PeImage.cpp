@@ -30,8 +30,7 @@ bool fail(std::string* why, const char* text) {
 bool parsePeImage(const std::string& image, PeLayout& layout, std::string* why) {
     layout = PeLayout{};
     const uint64_t size = image.size();
-    // The launcher uses signed 32-bit file positions.
-    if (size > 0x7FFFFFFFu) return fail(why, "file larger than 2 GiB");
+    if (size > kMaxImageSize) return fail(why, "file larger than 2 GiB");
     if (size < 64 || image[0] != 'M' || image[1] != 'Z') return fail(why, "no MZ header");
     const uint64_t pe = le32(image, 60);
     if (pe + 24 > size || std::memcmp(image.data() + pe, "PE\0\0", 4) != 0) return fail(why, "no PE signature");

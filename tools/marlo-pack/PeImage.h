@@ -10,6 +10,9 @@ namespace marlo::pack {
 constexpr uint16_t kMachineI386 = 0x014C;
 constexpr uint16_t kMachineAmd64 = 0x8664;
 
+// The launcher addresses its own file with signed 32-bit positions.
+constexpr uint64_t kMaxImageSize = 0x7FFFFFFF;
+
 struct PeLayout {
     uint16_t machine = 0;
     uint16_t sectionCount = 0;
