@@ -27,6 +27,8 @@ std::string decode(const char* text) {
     return out;
 }
 
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+
 class SplitCommandLine : public ::testing::TestWithParam<SplitCase> {};
 
 TEST_P(SplitCommandLine, TokensInOrder) {

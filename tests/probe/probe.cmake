@@ -4,5 +4,5 @@
 add_executable(probe ${CMAKE_SOURCE_DIR}/tests/probe/probe.cpp)
 target_compile_definitions(probe PRIVATE ${MARLO_WIN_DEFS})
 target_compile_options(probe PRIVATE ${MARLO_WARNINGS})
-target_link_options(probe PRIVATE -municode -static)
+target_link_options(probe PRIVATE -municode -static -s)
 target_link_libraries(probe PRIVATE user32 kernel32)
