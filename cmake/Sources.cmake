@@ -22,6 +22,10 @@ set(MARLO_SHELL_SOURCES
   src/diag/Log.cpp
   src/diag/Paths.cpp
   src/diag/TempDir.cpp
+  src/jre/JavaExeCheck.cpp
+  src/jre/JreSearch.cpp
+  src/jre/JvmLoader.cpp
+  src/jre/PackedJre.cpp
   src/launcher/Startup.cpp
   src/system/Console.cpp
   src/windows/LocaleCodeWin.cpp

@@ -5,6 +5,7 @@
 #include "config/LauncherConfig.h"
 #include "diag/CodePage.h"
 #include "diag/ErrorExit.h"
+#include "jre/JreSearch.h"
 #include "launcher/CommandLine.h"
 #include "launcher/Startup.h"
 #include "system/Console.h"
@@ -56,5 +57,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandTail, int /*showC
     splitCommandLine(U(GetCommandLineW()), args);
     prepareStartup(instance, args);
     applyConsoleSwitches(args);
+    // Messages are shown inside; a missing runtime has its own exit code.
+    if (!LoadDLL(true)) exitLauncher(83);
     return 0;
 }

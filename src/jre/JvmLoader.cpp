@@ -1,0 +1,154 @@
+// Loading the VM library of a found runtime, and LoadDLL, which runs the search and reports.
+#include <cstdlib>
+#include <vector>
+
+#include "common/Win.h"
+#include "config/LauncherConfig.h"
+#include "diag/ErrorExit.h"
+#include "diag/Log.h"
+#include "diag/Paths.h"
+#include "jre/JreSearch.h"
+#include "jre/JvmHome.h"
+
+namespace marlo {
+
+namespace {
+
+void* g_createJavaVM = nullptr;
+
+// The messages name the width of the process: only a library of that width can load.
+const bool k64Bit = sizeof(void*) == 8;
+const char* bitsDetail() { return k64Bit ? "64" : "32"; }
+
+// The length of the executable's file name: "javaw.exe" when the path ends so, else "java.exe".
+size_t executableNameLength(const std::string& javaExecutable) {
+    static const char kJavaw[] = "javaw.exe";
+    const size_t javawLength = sizeof kJavaw - 1;
+    if (javaExecutable.size() >= javawLength &&
+        javaExecutable.compare(javaExecutable.size() - javawLength, javawLength, kJavaw) == 0)
+        return javawLength;
+    return 8;
+}
+
+// The executable's folder with its trailing backslash.
+std::string executableFolder(const std::string& javaExecutable) {
+    size_t nameLength = executableNameLength(javaExecutable);
+    return javaExecutable.size() >= nameLength ? javaExecutable.substr(0, javaExecutable.size() - nameLength)
+                                               : std::string();
+}
+
+// PATH as the process has it; an unset variable reads as absent. The whole value is read, also
+// beyond the usual 12000 bytes, so that restoring it loses nothing.
+bool readPath(std::string& value) {
+    std::vector<char> buffer(12000);
+    for (;;) {
+        SetLastError(0);
+        DWORD n = GetEnvironmentVariableA("PATH", buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) {
+            value.clear();
+            return GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+        }
+        if (n < buffer.size()) {
+            value.assign(buffer.data(), n);
+            return true;
+        }
+        if (n > 65536) {  // more than the system allows a variable; keep what fits
+            value.assign(buffer.data(), buffer.size() - 1);
+            return true;
+        }
+        buffer.resize(n);
+    }
+}
+
+// Sets PATH for the system's view and for the C runtime's, so that both agree.
+void setPath(const std::string& value, bool present) {
+    if (SetEnvironmentVariableA("PATH", present ? value.c_str() : nullptr))
+        logMessage(u"Setting PATH %S", value.c_str());
+    else
+        logMessage(u"Setting PATH %S failed with error %d", value.c_str(), static_cast<int>(GetLastError()));
+    std::string entry = "PATH=" + (present ? value : std::string());
+    _putenv(entry.c_str());
+}
+
+}  // namespace
+
+void* jvmEntryPoint() { return g_createJavaVM; }
+
+void* tryJvmLibrary(const std::string& folder, const std::string& subdirectory) {
+    std::string file = folder + "\\" + subdirectory + "\\jvm.dll";
+    bool exists = pathExists(file);
+    logMessage(u"Trying %S (exists %d)", file.c_str(), exists ? 1 : 0);
+    HMODULE library = LoadLibraryA(file.c_str());
+    if (exists && !library) logMessage(u"Failed with error code %d", static_cast<int>(GetLastError()));
+    return library;
+}
+
+void* loadJvmFromBinDir(const std::string& javaExecutable) {
+    std::string binFolder = executableFolder(javaExecutable);
+    if (!binFolder.empty()) binFolder.pop_back();
+
+    std::string oldPath;
+    bool hadPath = readPath(oldPath);
+    setPath(oldPath + ";" + binFolder, true);
+
+    void* library = nullptr;
+    char preferred[200];
+    getConfigString(cfg::PREFERRED_VM_TYPE, preferred, sizeof preferred);
+    if (preferred[0]) library = tryJvmLibrary(binFolder, preferred);
+    for (const char* subdirectory : {"hotspot", "client", "server", "classic", "jrockit"}) {
+        if (library) break;
+        library = tryJvmLibrary(binFolder, subdirectory);
+    }
+    // A candidate that does not load leaves PATH as it found it.
+    if (!library) setPath(oldPath, hadPath);
+    return library;
+}
+
+void* loadJvmForJava(const std::string& javaExecutable) {
+    logMessage(u"Trying to load JVM-DLL from %S", javaExecutable.c_str());
+    void* library = loadJvmFromBinDir(javaExecutable);
+    if (library) return library;
+    // A JDK's bin folder: its private runtime lives in jre\bin beside it.
+    return loadJvmFromBinDir(executableFolder(javaExecutable) + "..\\jre\\bin\\java.exe");
+}
+
+bool LoadDLL(bool showErrors) {
+    logMessage(u"LoadDLL (%d, %S, %d)", showErrors ? 1 : 0, static_cast<const char*>(nullptr), 0);
+    JreLocation location;
+    HMODULE library = static_cast<HMODULE>(searchJre(location));
+    if (location.kind == JreLocationKind::None) {
+        logError(u"No JVM found");
+        if (showErrors) showConfiguredError(cfg::MSG_NO_JVM_BITS, bitsDetail());
+        return false;
+    }
+    jvmHome() = executableFolder(location.javaExecutable) + "..";
+    if (!library) logError(u"Could not get DLL-Handle.");
+    FARPROC entry = library ? GetProcAddress(library, "JNI_CreateJavaVM") : nullptr;
+    if (entry) g_createJavaVM = reinterpret_cast<void*>(entry);
+    else logError(u"Could not load functions");
+    if (library && entry) {
+        logMessage(u"Loading of JVM-DLL successful");
+        return true;
+    }
+    if (showErrors) {
+        switch (location.kind) {
+            case JreLocationKind::SearchPath:
+                showConfiguredError(cfg::MSG_NO_JVM_BITS, bitsDetail());
+                break;
+            case JreLocationKind::Directory:
+                showConfiguredError(k64Bit ? cfg::MSG_JVM_DAMAGED_64 : cfg::MSG_JVM_DAMAGED_32,
+                                    location.sourceName.c_str());
+                break;
+            case JreLocationKind::Environment:
+                showConfiguredError(k64Bit ? cfg::MSG_ENV_JVM_BROKEN_64 : cfg::MSG_ENV_JVM_BROKEN_32,
+                                    location.sourceName.c_str());
+                break;
+            default:
+                break;
+        }
+        showConfiguredError(cfg::MSG_VM_NOT_STARTED);
+    }
+    return false;
+}
+
+}  // namespace marlo

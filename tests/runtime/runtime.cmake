@@ -1,0 +1,32 @@
+# The stand-in Java runtime of the tests (x64, run under Wine): java.exe, unpack200.exe, jvm.dll
+# and jvm_noentry.dll (no JNI_CreateJavaVM). Static, so that copies work in any folder; tests copy
+# them into runtime layouts of their own.
+set(MARLO_RUNTIME_DIR ${CMAKE_BINARY_DIR}/bin/runtime)
+
+function(marlo_runtime_program name)
+  add_executable(runtime_${name} ${ARGN})
+  set_target_properties(runtime_${name} PROPERTIES OUTPUT_NAME ${name} RUNTIME_OUTPUT_DIRECTORY ${MARLO_RUNTIME_DIR})
+  target_compile_options(runtime_${name} PRIVATE ${MARLO_WARNINGS})
+  target_link_options(runtime_${name} PRIVATE -static -s)
+endfunction()
+
+marlo_runtime_program(java ${CMAKE_SOURCE_DIR}/tests/runtime/java.cpp ${CMAKE_SOURCE_DIR}/tests/runtime/StandIn.cpp)
+marlo_runtime_program(unpack200 ${CMAKE_SOURCE_DIR}/tests/runtime/unpack200.cpp ${CMAKE_SOURCE_DIR}/tests/runtime/StandIn.cpp)
+
+function(marlo_runtime_library name)
+  add_library(runtime_${name} SHARED ${ARGN})
+  set_target_properties(runtime_${name} PROPERTIES OUTPUT_NAME ${name} PREFIX ""
+                        RUNTIME_OUTPUT_DIRECTORY ${MARLO_RUNTIME_DIR})
+  target_compile_options(runtime_${name} PRIVATE ${MARLO_WARNINGS})
+  target_link_options(runtime_${name} PRIVATE -static -s)
+endfunction()
+
+marlo_runtime_library(jvm ${CMAKE_SOURCE_DIR}/tests/runtime/jvm.cpp)
+target_compile_definitions(runtime_jvm PRIVATE STANDIN_EXPORT_CREATE=1)
+marlo_runtime_library(jvm_noentry ${CMAKE_SOURCE_DIR}/tests/runtime/jvm.cpp)
+target_compile_definitions(runtime_jvm_noentry PRIVATE STANDIN_EXPORT_CREATE=0)
+
+# The win tests copy the stand-in (from bin\runtime beside them) into their fixtures.
+if(TARGET marlo_win_tests)
+  add_dependencies(marlo_win_tests runtime_java runtime_unpack200 runtime_jvm runtime_jvm_noentry)
+endif()
