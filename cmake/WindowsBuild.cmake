@@ -12,7 +12,9 @@ endif()
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
 enable_language(RC)
-set(MARLO_SIZE_FLAGS -Os -ffunction-sections -fdata-sections)
+# The launcher code uses no exceptions and no RTTI; leaving them out keeps the programs small.
+set(MARLO_SIZE_FLAGS -Os -ffunction-sections -fdata-sections -fno-exceptions -fno-rtti
+    -fno-asynchronous-unwind-tables)
 set(MARLO_WIN_DEFS UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 
 add_library(marlo_core STATIC ${MARLO_CORE_SOURCES})
@@ -23,10 +25,18 @@ target_compile_definitions(marlo_core PUBLIC ${MARLO_WIN_DEFS})
 add_library(marlo_shell STATIC ${MARLO_SHELL_SOURCES})
 target_compile_options(marlo_shell PRIVATE ${MARLO_WARNINGS} ${MARLO_SIZE_FLAGS})
 target_link_libraries(marlo_shell PUBLIC marlo_core comctl32 user32 gdi32 advapi32 kernel32)
+# JNI: the JDK's jni.h with our Windows jni_md.h, which must be found before any platform header.
+set(MARLO_JNI_INCLUDE_DIR /usr/lib/jvm/java-17-openjdk-amd64/include CACHE PATH "Directory holding jni.h")
+if(NOT EXISTS ${MARLO_JNI_INCLUDE_DIR}/jni.h)
+  message(FATAL_ERROR "jni.h not found in MARLO_JNI_INCLUDE_DIR (${MARLO_JNI_INCLUDE_DIR})")
+endif()
+target_include_directories(marlo_shell PUBLIC ${CMAKE_SOURCE_DIR}/src/windows/jni)
+target_include_directories(marlo_shell SYSTEM PUBLIC ${MARLO_JNI_INCLUDE_DIR})
 
 function(marlo_launcher name native_splash rc)
   set(target ${name}${MARLO_SUFFIX})
-  add_executable(${target} WIN32 ${MARLO_LAUNCHER_SOURCES} ${CMAKE_SOURCE_DIR}/src/resources/${rc})
+  add_executable(${target} WIN32 ${MARLO_LAUNCHER_SOURCES} ${CMAKE_SOURCE_DIR}/src/common/LauncherRuntime.cpp
+    ${CMAKE_SOURCE_DIR}/src/resources/${rc})
   target_compile_options(${target} PRIVATE ${MARLO_WARNINGS} ${MARLO_SIZE_FLAGS})
   target_compile_definitions(${target} PRIVATE MARLO_NATIVE_SPLASH=${native_splash} MARLO_BITS=${MARLO_BITS})
   target_link_libraries(${target} PRIVATE marlo_shell)

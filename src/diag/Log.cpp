@@ -82,6 +82,11 @@ void initDiagnosticLog(LogState& s) {
     if (!s.path.empty() && s.stream == INVALID_HANDLE_VALUE) {
         s.stream = CreateFileW(W(s.path), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
+        // A file that appending had to create (the fixed fallback path) gets its byte-order mark too.
+        if (s.stream != INVALID_HANDLE_VALUE && GetLastError() != ERROR_ALREADY_EXISTS) {
+            DWORD written = 0;
+            WriteFile(s.stream, "\xEF\xBB\xBF", 3, &written, nullptr);
+        }
     }
     if (s.activated) return;
     s.activated = true;
