@@ -12,7 +12,9 @@ set(MARLO_CORE_SOURCES
   src/jre/JvmHome.cpp
   src/launcher/CommandLine.cpp
   src/windows/LocaleCode.cpp
+  src/windows/MainArguments.cpp
   src/windows/VariableExpander.cpp
+  src/windows/VmOptions.cpp
 )
 
 set(MARLO_SHELL_SOURCES
@@ -30,6 +32,7 @@ set(MARLO_SHELL_SOURCES
   src/system/Console.cpp
   src/windows/LocaleCodeWin.cpp
   src/windows/VariableExpanderWin.cpp
+  src/windows/VmOptionsWin.cpp
 )
 
 # Compiled per launcher: the native splash window exists in marlo only.

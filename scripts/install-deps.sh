@@ -9,6 +9,7 @@ packages=(
   wine wine64
   googletest libtomlplusplus-dev
   clang libclang-rt-14-dev
+  openjdk-17-jdk-headless
   osslsigncode openssl xvfb xdotool
 )
 
