@@ -30,6 +30,7 @@ set(MARLO_SHELL_SOURCES
   src/jre/PackedJre.cpp
   src/launcher/Startup.cpp
   src/system/Console.cpp
+  src/windows/JavaVMLauncher.cpp
   src/windows/LocaleCodeWin.cpp
   src/windows/VariableExpanderWin.cpp
   src/windows/VmOptionsWin.cpp

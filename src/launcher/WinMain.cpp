@@ -9,6 +9,7 @@
 #include "launcher/CommandLine.h"
 #include "launcher/Startup.h"
 #include "system/Console.h"
+#include "windows/JavaVMLauncher.h"
 
 using namespace marlo;
 
@@ -59,5 +60,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandTail, int /*showC
     applyConsoleSwitches(args);
     // Messages are shown inside; a missing runtime has its own exit code.
     if (!LoadDLL(true)) exitLauncher(83);
+    if (!launchProgram(args, true)) fatalConfiguredErrorW(cfg::MSG_VM_NOT_STARTED);
     return 0;
 }

@@ -21,12 +21,17 @@ function(marlo_runtime_library name)
   target_link_options(runtime_${name} PRIVATE -static -s)
 endfunction()
 
-marlo_runtime_library(jvm ${CMAKE_SOURCE_DIR}/tests/runtime/jvm.cpp)
-target_compile_definitions(runtime_jvm PRIVATE STANDIN_EXPORT_CREATE=1)
+# The scripted VM speaks the Windows JNI ABI of the launcher: our jni_md.h before the JDK's headers.
+marlo_runtime_library(jvm ${CMAKE_SOURCE_DIR}/tests/runtime/jvm.cpp ${CMAKE_SOURCE_DIR}/tests/runtime/JvmWorld.cpp)
+target_compile_definitions(runtime_jvm PRIVATE STANDIN_EXPORT_CREATE=1 _JNI_IMPLEMENTATION_)
+target_include_directories(runtime_jvm PRIVATE ${CMAKE_SOURCE_DIR}/src/windows/jni)
+target_include_directories(runtime_jvm SYSTEM PRIVATE ${MARLO_JNI_INCLUDE_DIR})
 marlo_runtime_library(jvm_noentry ${CMAKE_SOURCE_DIR}/tests/runtime/jvm.cpp)
 target_compile_definitions(runtime_jvm_noentry PRIVATE STANDIN_EXPORT_CREATE=0)
 
 # The win tests copy the stand-in (from bin\runtime beside them) into their fixtures.
 if(TARGET marlo_win_tests)
   add_dependencies(marlo_win_tests runtime_java runtime_unpack200 runtime_jvm runtime_jvm_noentry)
+  # The stand-in VM's own test loads it from where it was built.
+  target_compile_definitions(marlo_win_tests PRIVATE MARLO_STANDIN_JVM="$<TARGET_FILE:runtime_jvm>")
 endif()

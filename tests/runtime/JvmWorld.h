@@ -1,0 +1,98 @@
+// The scripted side of the stand-in jvm.dll: its classes and objects, the scenario a test picks
+// through MARLO_STANDIN_SCENARIO and the JSON-lines record named by MARLO_STANDIN_RECORD. Both
+// variables are read by JNI_CreateJavaVM.
+//
+// Scenario words (comma-separated): create-fails, no-main-class, no-main-method, main-throws,
+// main-waits-file=<path> (up to 120 s), main-exits=<code>, first-run=false, first-run-throws,
+// splash-action=<n> (repeatable: getAction's answers in turn, then 0), splash-text=<text>,
+// register-fails=<class or short class name>. An unknown word makes JNI_CreateJavaVM fail.
+//
+// Record lines: create (version, ignoreUnrecognized, options), call (thread, fn, and the class,
+// method, signature and arguments or the looked-up name and whether it was found), main (class,
+// args), splash (class, args), registerNatives (class, methods), attach (daemon, thread), detach,
+// destroy, and error (message) for every misuse the VM noticed. Thread 0 created the VM; attached
+// threads count on from 1.
+#pragma once
+
+#include <windows.h>
+
+#include <jni.h>
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace standin::jvm {
+
+// Text conversions for the record, which is UTF-8 throughout.
+std::string utf16ToUtf8(const std::u16string& text);
+std::u16string utf8ToUtf16(const std::string& text);
+std::string ansiToUtf8(const char* text);  // VM options come in the file-API code page
+std::string cleanUtf8(const char* text);   // names from the caller; bad bytes become U+FFFD
+std::string jsonString(const std::string& utf8);
+
+struct Method {
+    std::string name;
+    std::string signature;
+    bool isStatic = true;
+};
+
+struct ClassDef {
+    std::string name;
+    std::vector<Method> methods;
+
+    const Method* find(const char* methodName, const char* signature, bool wantStatic) const;
+};
+
+enum class Kind { Class, String, Array, Throwable };
+
+struct Object {
+    Kind kind = Kind::String;
+    const ClassDef* cls = nullptr;  // the class an object of Kind::Class stands for, else its own class
+    std::u16string text;            // a string's characters, a throwable's toString
+    std::vector<std::shared_ptr<Object>> elements;
+};
+using ObjectPtr = std::shared_ptr<Object>;
+
+struct Scenario {
+    bool createFails = false;
+    bool noMainClass = false;
+    bool noMainMethod = false;
+    bool mainThrows = false;
+    bool firstRunFalse = false;
+    bool firstRunThrows = false;
+    std::u16string mainWaitsFile;
+    bool mainExits = false;
+    unsigned mainExitCode = 0;
+    std::deque<int> splashActions;  // getAction's answers in turn, then 0
+    bool hasSplashText = false;
+    std::u16string splashText;
+    std::vector<std::string> registerFails;  // classes whose RegisterNatives answers -1
+};
+
+// Comma-separated words; false and a message for a word the stand-in does not know.
+bool parseScenario(const std::string& text, Scenario& scenario, std::string& error);
+
+// The class table of one VM life, shaped by the scenario.
+std::deque<ClassDef> buildClasses(const Scenario& scenario);
+
+constexpr const char* kEntryBrenn = "com/brenn/runtime/WinLauncher";
+constexpr const char* kEntryKavora = "com/kavora/runtime/launcher/WinLauncher";
+constexpr const char* kScriptedFailure = "java.lang.IllegalStateException: scripted failure";
+
+// Appends JSON lines to the record file; silent when no file was named.
+class Record {
+public:
+    void open();  // reads MARLO_STANDIN_RECORD
+    void line(const std::string& json) const;
+    void error(const std::string& message) const;
+
+private:
+    std::wstring path_;
+};
+
+// An environment variable as UTF-8; empty when unset.
+std::string environmentUtf8(const wchar_t* name);
+
+}  // namespace standin::jvm
