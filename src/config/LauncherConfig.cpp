@@ -36,40 +36,37 @@ void LauncherConfig::load(const BlockContents& contents, const char* localeCode)
     includedDataOffset_ = contents.includedDataOffset;
 }
 
-void LauncherConfig::getString(ConfigId id, char* buffer, int capacity) const {
-    if (capacity <= 0) return;
+const char* LauncherConfig::valueFor(ConfigId id, int capacity, int* copy) const {
     auto it = narrow_.find(id);
     if (it == narrow_.end()) {
-        buffer[0] = 0;
-        return;
+        *copy = 0;
+        return "";
     }
     // Values are NUL-terminated byte strings: an embedded NUL ends them, as it would in C.
     int len = static_cast<int>(std::strlen(it->second.c_str()));
-    int copy = len;
+    *copy = len;
     if (len > capacity - 1) {
-        copy = capacity - 1;
+        // Also for the wide getter: a value longer than the caller's buffer (only a damaged or
+        // hand-made block has one) is cut rather than overrunning it.
+        *copy = capacity - 1;
         logMessage(u"ERROR: config string %d truncated (%d %d)", id, capacity, len);
     }
-    std::memcpy(buffer, it->second.data(), static_cast<size_t>(copy));
+    return it->second.c_str();
+}
+
+void LauncherConfig::getString(ConfigId id, char* buffer, int capacity) const {
+    if (capacity <= 0) return;
+    int copy = 0;
+    const char* value = valueFor(id, capacity, &copy);
+    std::memcpy(buffer, value, static_cast<size_t>(copy));
     buffer[copy] = 0;
 }
 
 void LauncherConfig::getWString(ConfigId id, char16_t* buffer, int capacity) const {
     if (capacity <= 0) return;
-    auto it = narrow_.find(id);
-    if (it == narrow_.end()) {
-        buffer[0] = 0;
-        return;
-    }
-    int len = static_cast<int>(std::strlen(it->second.c_str()));
-    int copy = len;
-    if (len > capacity - 1) {
-        // Callers pass capacities above what the packing tool writes; a damaged block is cut
-        // rather than overrunning the caller's buffer.
-        copy = capacity - 1;
-        logMessage(u"ERROR: config string %d truncated (%d %d)", id, capacity, len);
-    }
-    for (int i = 0; i < copy; ++i) buffer[i] = static_cast<unsigned char>(it->second[static_cast<size_t>(i)]);
+    int copy = 0;
+    const char* value = valueFor(id, capacity, &copy);
+    for (int i = 0; i < copy; ++i) buffer[i] = static_cast<unsigned char>(value[i]);
     buffer[copy] = 0;
 }
 

@@ -31,6 +31,9 @@ public:
     uint32_t includedDataOffset() const { return includedDataOffset_; }
 
 private:
+    // The stored value and how much of it fits a buffer of capacity (logging a cut).
+    const char* valueFor(ConfigId id, int capacity, int* copy) const;
+
     std::map<ConfigId, std::string> narrow_;
     std::map<ConfigId, std::u16string> wide_;
     char language_[3] = {0, 0, 0};
