@@ -155,14 +155,14 @@ void vformatImpl(std::basic_string<Ch>& out, const Ch* f, va_list args) {
                 else if (size == 3) v = static_cast<unsigned long long>(va_arg(args, uintptr_t));
                 else v = va_arg(args, unsigned int);
                 if (shortArg) v = static_cast<unsigned short>(v);
-                char spec[8] = "%";
-                if (alt && conv != Ch('u')) std::strcat(spec, "#");
-                std::strcat(spec, "ll");
-                size_t n = std::strlen(spec);
-                spec[n] = static_cast<char>(conv);
-                spec[n + 1] = 0;
+                char conversion[8] = "%";
+                if (alt && conv != Ch('u')) std::strcat(conversion, "#");
+                std::strcat(conversion, "ll");
+                size_t n = std::strlen(conversion);
+                conversion[n] = static_cast<char>(conv);
+                conversion[n + 1] = 0;
                 char buf[40];
-                std::snprintf(buf, sizeof buf, spec, v);
+                std::snprintf(buf, sizeof buf, conversion, v);
                 body = fromAscii<Ch>(buf);
                 break;
             }

@@ -493,4 +493,30 @@ std::string E2eTest::requireDisplay() {
     }
 }
 
+std::string unescapeProbe(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out.push_back(text[i]);
+            continue;
+        }
+        char c = text[++i];
+        out.push_back(c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c);
+    }
+    return out;
+}
+
+std::set<std::string> diagnosticLogFiles(const std::string& extraDir) {
+    namespace fs = std::filesystem;
+    std::set<std::string> found;
+    for (const std::string& root : {WineSession::get().prefix() + "/drive_c", extraDir}) {
+        std::error_code error;
+        for (fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, error), end;
+             !error && it != end; it.increment(error)) {
+            if (it->path().filename().string().rfind("kvr_nlog", 0) == 0) found.insert(it->path().string());
+        }
+    }
+    return found;
+}
+
 }  // namespace marlo::e2e

@@ -8,6 +8,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -98,6 +99,13 @@ std::string fromWinPath(const std::string& winPath);
 // The raw bytes of a file; empty when it cannot be read (tests check sizes where that matters).
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
+
+// A text line of probe.exe with its escapes (\n, \r, \t, \\) undone.
+std::string unescapeProbe(const std::string& text);
+
+// Every diagnostic log ("kvr_nlog*") in the prefix's drive C (the users' temporary folders and the
+// root) and below extraDir.
+std::set<std::string> diagnosticLogFiles(const std::string& extraDir);
 
 // Base fixture of the tests that run Windows programs: one temporary folder per test, helpers to
 // pack a description and to run programs under Wine.

@@ -228,19 +228,6 @@ TEST_F(SignedLauncherTest, SignedLauncherCanBePackedAgain) {
 // ---------------------------------------------------------------------------------------------
 // Message boxes, read and closed through probe.exe on a virtual display
 
-std::string unescape(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 == text.size()) {
-            out.push_back(text[i]);
-            continue;
-        }
-        char c = text[++i];
-        out.push_back(c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c);
-    }
-    return out;
-}
-
 // "key: value" lines of the probe, values unescaped, in order.
 std::vector<std::pair<std::string, std::string>> probeItems(const std::string& output) {
     std::vector<std::pair<std::string, std::string>> items;
@@ -249,7 +236,7 @@ std::vector<std::pair<std::string, std::string>> probeItems(const std::string& o
     while (std::getline(lines, line)) {
         size_t colon = line.find(": ");
         if (colon == std::string::npos) continue;
-        items.emplace_back(line.substr(0, colon), unescape(line.substr(colon + 2)));
+        items.emplace_back(line.substr(0, colon), unescapeProbe(line.substr(colon + 2)));
     }
     return items;
 }

@@ -104,17 +104,7 @@ protected:
         return text + "]\n";
     }
 
-    std::set<std::string> logFiles() const {
-        std::set<std::string> found;
-        for (const std::string& root : {WineSession::get().prefix() + "/drive_c", dir()}) {
-            std::error_code error;
-            for (fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, error), end;
-                 !error && it != end; it.increment(error)) {
-                if (it->path().filename().string().rfind("kvr_nlog", 0) == 0) found.insert(it->path().string());
-            }
-        }
-        return found;
-    }
+    std::set<std::string> logFiles() const { return diagnosticLogFiles(dir()); }
 
     // Runs the launcher with its log on and returns the one log that this run wrote.
     std::string runLogged(const std::string& exe, EnvOverrides env = {}, ProcessResult* result = nullptr) {

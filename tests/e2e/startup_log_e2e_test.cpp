@@ -75,20 +75,6 @@ std::string logPathInMessage(const std::string& message) {
     return trimLineEnd(message.substr(at + marker.size()));
 }
 
-// The probe writes LF, CR and backslash as \n, \r and \\.
-std::string unescapeProbe(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 == text.size()) {
-            out.push_back(text[i]);
-            continue;
-        }
-        char c = text[++i];
-        out.push_back(c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c);
-    }
-    return out;
-}
-
 class StartupTest : public E2eTest {
 protected:
     void TearDown() override {
@@ -110,17 +96,7 @@ protected:
 
     // Every diagnostic log in the prefix's drive C (the users' temporary folders and the root)
     // and in this test's folder.
-    std::set<std::string> logFiles() const {
-        std::set<std::string> found;
-        for (const std::string& root : {WineSession::get().prefix() + "/drive_c", dir()}) {
-            std::error_code error;
-            for (fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, error), end;
-                 !error && it != end; it.increment(error)) {
-                if (it->path().filename().string().rfind("kvr_nlog", 0) == 0) found.insert(it->path().string());
-            }
-        }
-        return found;
-    }
+    std::set<std::string> logFiles() const { return diagnosticLogFiles(dir()); }
 
     // The logs that appeared since `before`; they are removed again at the end of the test.
     std::vector<std::string> logsSince(const std::set<std::string>& before) {

@@ -48,7 +48,7 @@ protected:
 };
 
 TEST_F(JvmLoadTest, JdkLoadsFromItsJreBinAndKeepsThatOnPath) {
-    RuntimeSpec jdk;
+    RuntimeLayout jdk;
     jdk.jdk = true;
     makeRuntime(at("jdk"), jdk);
     void* library = loadJvmForJava(at("jdk") + "\\bin\\java.exe");
@@ -61,7 +61,7 @@ TEST_F(JvmLoadTest, JdkLoadsFromItsJreBinAndKeepsThatOnPath) {
 }
 
 TEST_F(JvmLoadTest, FailingLibraryLeavesPathAsItWas) {
-    RuntimeSpec broken;
+    RuntimeLayout broken;
     broken.jvm = Jvm::Garbage;
     makeRuntime(at("broken"), broken);
     EXPECT_EQ(loadJvmForJava(at("broken") + "\\bin\\java.exe"), nullptr);
@@ -71,9 +71,9 @@ TEST_F(JvmLoadTest, FailingLibraryLeavesPathAsItWas) {
 
 TEST_F(JvmLoadTest, SubdirectoryOrderAndPreferredType) {
     // client holds a library without the entry point, server a complete one.
-    RuntimeSpec spec;
-    spec.jvm = Jvm::NoEntry;
-    makeRuntime(at("both"), spec);
+    RuntimeLayout layout;
+    layout.jvm = Jvm::NoEntry;
+    makeRuntime(at("both"), layout);
     CreateDirectoryA((at("both") + "\\bin\\server").c_str(), nullptr);
     ASSERT_TRUE(copyStandIn("jvm.dll", at("both") + "\\bin\\server\\jvm.dll"));
 
@@ -110,9 +110,9 @@ TEST_F(JvmLoadTest, LoadDllSetsHomeAndEntryPoint) {
 }
 
 TEST_F(JvmLoadTest, LibraryWithoutEntryPointShowsDamagedAndStartFailed) {
-    RuntimeSpec spec;
-    spec.jvm = Jvm::NoEntry;
-    makeRuntime(at("noentry"), spec);
+    RuntimeLayout layout;
+    layout.jvm = Jvm::NoEntry;
+    makeRuntime(at("noentry"), layout);
     useConfig({{cfg::JRE_SEARCH_SEQUENCE, "B" + at("noentry")},
                {cfg::MSG_JVM_DAMAGED_32, "damaged32 {0}"},
                {cfg::MSG_JVM_DAMAGED_64, "damaged64 {0}"},

@@ -68,7 +68,7 @@ protected:
     std::string java_ = lower(bin_ + "\\java.exe");
     const JavaVersion none_;
 
-    void make(const RuntimeSpec& spec = RuntimeSpec()) { makeRuntime(home_, spec); }
+    void make(const RuntimeLayout& layout = RuntimeLayout()) { makeRuntime(home_, layout); }
     bool check(std::string& version, bool allowPrerelease = false, const char* min = "", const char* max = "") {
         std::string path = bin_ + "\\java.exe";
         bool result = checkJavaExe(path, version, parseJavaVersion(min), parseJavaVersion(max), allowPrerelease);
@@ -124,7 +124,7 @@ TEST_F(JavaExeCheckTest, NewLastWriteTimeProbesAgainAndRenewsTheEntry) {
     make();
     std::string version;
     ASSERT_TRUE(check(version));
-    writeBehaviour(bin_, RuntimeSpec{"java version \"1.8.0_99\""});
+    writeBehaviour(bin_, RuntimeLayout{"java version \"1.8.0_99\""});
     setLastWriteTime(java_, lastWriteTime(java_) + 10000000ull * 3600);
     ASSERT_TRUE(check(version));
     EXPECT_EQ(version, "1.8.0_99");
@@ -134,9 +134,9 @@ TEST_F(JavaExeCheckTest, NewLastWriteTimeProbesAgainAndRenewsTheEntry) {
 }
 
 TEST_F(JavaExeCheckTest, NonZeroExitIsCachedAsMarkerAndProbedAgain) {
-    RuntimeSpec spec;
-    spec.exitCode = 3;
-    make(spec);
+    RuntimeLayout layout;
+    layout.exitCode = 3;
+    make(layout);
     std::string version = "stale";
     EXPECT_FALSE(check(version));
     EXPECT_EQ(version, "");
@@ -198,9 +198,9 @@ TEST_F(JavaExeCheckTest, FirstLineForms) {
         home_ = at("case" + std::to_string(++n));
         bin_ = home_ + "\\bin";
         java_ = lower(bin_ + "\\java.exe");
-        RuntimeSpec spec;
-        spec.firstLine = c.line;
-        make(spec);
+        RuntimeLayout layout;
+        layout.firstLine = c.line;
+        make(layout);
         std::string version;
         EXPECT_EQ(probeJavaVersion(java_, lastWriteTime(java_), version), c.found);
         if (c.found) {
@@ -223,9 +223,9 @@ TEST_F(JavaExeCheckTest, VersionWindowIsStrict) {
 }
 
 TEST_F(JavaExeCheckTest, PreReleaseRefusedUnlessAllowed) {
-    RuntimeSpec spec;
-    spec.firstLine = "java version \"1.8.0_60-ea\"";
-    make(spec);
+    RuntimeLayout layout;
+    layout.firstLine = "java version \"1.8.0_60-ea\"";
+    make(layout);
     std::string version;
     EXPECT_FALSE(check(version, false));
     EXPECT_EQ(version, "1.8.0_60-ea");
@@ -241,7 +241,7 @@ TEST_F(JavaExeCheckTest, GuiLaunchersSwitchToJavaw) {
     EXPECT_TRUE(check(version));
     EXPECT_EQ(lastPath_, lower(bin_ + "\\javaw.exe"));
 
-    RuntimeSpec noJavaw;
+    RuntimeLayout noJavaw;
     noJavaw.javaw = false;
     home_ = at("Other");
     bin_ = home_ + "\\bin";
@@ -321,9 +321,9 @@ TEST_F(JavaExeCheckTest, LogLinesOfAProbeAndOfACacheHit) {
 }
 
 TEST_F(JavaExeCheckTest, HangingRuntimeIsTerminatedAndNotCached) {
-    RuntimeSpec spec;
-    spec.delayMs = 600000;
-    make(spec);
+    RuntimeLayout layout;
+    layout.delayMs = 600000;
+    make(layout);
     std::string version;
     EXPECT_FALSE(probeJavaVersion(java_, lastWriteTime(java_), version));
     EXPECT_FALSE(readCache(java_).present);

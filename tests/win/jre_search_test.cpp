@@ -21,10 +21,10 @@ protected:
         SetEnvironmentVariableA("PATH", "c:\\windows\\system32;c:\\windows");
     }
     std::string runtime(const std::string& name, const char* version = "1.8.0_60", Jvm jvm = Jvm::Good) {
-        RuntimeSpec spec;
-        spec.firstLine = std::string("java version \"") + version + "\"";
-        spec.jvm = jvm;
-        makeRuntime(at(name), spec);
+        RuntimeLayout layout;
+        layout.firstLine = std::string("java version \"") + version + "\"";
+        layout.jvm = jvm;
+        makeRuntime(at(name), layout);
         return at(name);
     }
     static std::string exeOf(const std::string& home) { return lower(home + "\\bin\\java.exe"); }

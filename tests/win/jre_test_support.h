@@ -18,7 +18,7 @@ inline std::string standInDir() { return wintest::moduleDirA() + "runtime\\"; }
 
 enum class Jvm { Good, NoEntry, Garbage, None };
 
-struct RuntimeSpec {
+struct RuntimeLayout {
     std::string firstLine = "java version \"1.8.0_60\"";
     int exitCode = 0;
     int delayMs = 0;
@@ -36,41 +36,41 @@ inline void writeText(const std::string& path, const std::string& text) {
     wintest::writeFile(narrowToWide(path), text);
 }
 
-inline void writeBehaviour(const std::string& binFolder, const RuntimeSpec& spec) {
-    writeText(binFolder + "\\stand-in.cfg", "first_line=" + spec.firstLine + "\r\nexit_code=" +
-                                                std::to_string(spec.exitCode) +
-                                                "\r\ndelay_ms=" + std::to_string(spec.delayMs) + "\r\n");
+inline void writeBehaviour(const std::string& binFolder, const RuntimeLayout& layout) {
+    writeText(binFolder + "\\stand-in.cfg", "first_line=" + layout.firstLine + "\r\nexit_code=" +
+                                                std::to_string(layout.exitCode) +
+                                                "\r\ndelay_ms=" + std::to_string(layout.delayMs) + "\r\n");
 }
 
 // A runtime home: bin\java.exe (+ javaw.exe, unpack200.exe, stand-in.cfg) and the VM library in
 // bin\<vmFolder>\jvm.dll, or for a JDK in jre\bin\<vmFolder>\jvm.dll with lib\tools.jar.
-inline void makeRuntime(const std::string& home, const RuntimeSpec& spec = RuntimeSpec()) {
+inline void makeRuntime(const std::string& home, const RuntimeLayout& layout = RuntimeLayout()) {
     auto dir = [](const std::string& p) { CreateDirectoryA(p.c_str(), nullptr); };
     dir(home);
     const std::string bin = home + "\\bin";
     dir(bin);
     ASSERT_TRUE(copyStandIn("java.exe", bin + "\\java.exe")) << standInDir();
-    if (spec.javaw) {
+    if (layout.javaw) {
         ASSERT_TRUE(copyStandIn("java.exe", bin + "\\javaw.exe"));
     }
     ASSERT_TRUE(copyStandIn("unpack200.exe", bin + "\\unpack200.exe"));
-    writeBehaviour(bin, spec);
+    writeBehaviour(bin, layout);
     std::string vmBin = bin;
-    if (spec.jdk) {
+    if (layout.jdk) {
         dir(home + "\\lib");
         writeText(home + "\\lib\\tools.jar", "PK");
         dir(home + "\\jre");
         vmBin = home + "\\jre\\bin";
         dir(vmBin);
     }
-    if (spec.jvm == Jvm::None) return;
-    const std::string vmDir = vmBin + "\\" + spec.vmFolder;
+    if (layout.jvm == Jvm::None) return;
+    const std::string vmDir = vmBin + "\\" + layout.vmFolder;
     dir(vmDir);
-    const char* library = spec.jvm == Jvm::Good ? "jvm.dll" : "jvm_noentry.dll";
-    if (spec.jvm != Jvm::Garbage) {
+    const char* library = layout.jvm == Jvm::Good ? "jvm.dll" : "jvm_noentry.dll";
+    if (layout.jvm != Jvm::Garbage) {
         ASSERT_TRUE(copyStandIn(library, vmDir + "\\jvm.dll"));
     }
-    if (spec.jvm == Jvm::Garbage) writeText(vmDir + "\\jvm.dll", "not a library");
+    if (layout.jvm == Jvm::Garbage) writeText(vmDir + "\\jvm.dll", "not a library");
 }
 
 // Lines in runs.log of a stand-in folder (one per run of its programs).
