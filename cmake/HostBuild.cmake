@@ -8,7 +8,10 @@ option(MARLO_FUZZ "Build the block parser fuzz target with clang/libFuzzer" ON)
 
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
-find_package(tomlplusplus REQUIRED)
+find_package(tomlplusplus)
+if(NOT tomlplusplus_FOUND)
+  message(FATAL_ERROR "toml++ not found: install the Debian package libtomlplusplus-dev (scripts/install-deps.sh)")
+endif()
 
 if(MARLO_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
@@ -29,6 +32,18 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 include(${CMAKE_SOURCE_DIR}/tests/host/tests.cmake)
 
 if(MARLO_WINDOWS)
+  # The sub-builds' compilers, and what the Windows and end-to-end tests run with.
+  marlo_require_program(MARLO_MINGW_I686 i686-w64-mingw32-g++-posix g++-mingw-w64-i686)
+  marlo_require_program(MARLO_MINGW_X64 x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64)
+  marlo_require_program(MARLO_WINE wine wine)
+  marlo_require_path(/usr/lib/wine/wine64 wine64 "64-bit Wine")
+  marlo_require_program(MARLO_XVFB Xvfb xvfb)
+  marlo_require_program(MARLO_OSSLSIGNCODE osslsigncode osslsigncode)
+  marlo_require_program(MARLO_OPENSSL openssl openssl)
+  find_package(nlohmann_json 3)
+  if(NOT nlohmann_json_FOUND)
+    message(FATAL_ERROR "nlohmann/json not found: install the Debian package nlohmann-json3-dev (scripts/install-deps.sh)")
+  endif()
   set(MARLO_WIN32_DIR ${CMAKE_BINARY_DIR}/win32)
   set(MARLO_WIN64_DIR ${CMAKE_BINARY_DIR}/win64)
   foreach(arch IN ITEMS win32 win64)
@@ -57,7 +72,11 @@ if(MARLO_WINDOWS)
 endif()
 
 if(MARLO_FUZZ)
-  find_program(MARLO_CLANGXX clang++)
+  marlo_require_program(MARLO_CLANGXX clang++ clang)
+  file(GLOB MARLO_LIBFUZZER /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a)
+  if(NOT MARLO_LIBFUZZER)
+    message(FATAL_ERROR "libFuzzer not found: install the Debian package libclang-rt-14-dev (scripts/install-deps.sh)")
+  endif()
   if(MARLO_CLANGXX)
     ExternalProject_Add(fuzz
       SOURCE_DIR ${CMAKE_SOURCE_DIR}/tests/fuzz

@@ -2,6 +2,8 @@
 # the packing tool). Win32 shell: the code that calls the system.
 
 set(MARLO_CORE_SOURCES
+  src/common/ArgVector.cpp
+  src/common/StartupState.cpp
   src/common/Text.cpp
   src/config/ConfigIds.cpp
   src/config/ConfigBlock.cpp
@@ -11,6 +13,7 @@ set(MARLO_CORE_SOURCES
   src/jre/JavaVersion.cpp
   src/jre/JvmHome.cpp
   src/launcher/CommandLine.cpp
+  src/launcher/ConsoleSwitches.cpp
   src/windows/LocaleCode.cpp
   src/windows/MainArguments.cpp
   src/windows/VariableExpander.cpp

@@ -27,9 +27,7 @@ target_compile_options(marlo_shell PRIVATE ${MARLO_WARNINGS} ${MARLO_SIZE_FLAGS}
 target_link_libraries(marlo_shell PUBLIC marlo_core comctl32 user32 gdi32 advapi32 kernel32)
 # JNI: the JDK's jni.h with our Windows jni_md.h, which must be found before any platform header.
 set(MARLO_JNI_INCLUDE_DIR /usr/lib/jvm/java-17-openjdk-amd64/include CACHE PATH "Directory holding jni.h")
-if(NOT EXISTS ${MARLO_JNI_INCLUDE_DIR}/jni.h)
-  message(FATAL_ERROR "jni.h not found in MARLO_JNI_INCLUDE_DIR (${MARLO_JNI_INCLUDE_DIR})")
-endif()
+marlo_require_path(${MARLO_JNI_INCLUDE_DIR}/jni.h openjdk-17-jdk-headless "jni.h")
 target_include_directories(marlo_shell PUBLIC ${CMAKE_SOURCE_DIR}/src/windows/jni)
 target_include_directories(marlo_shell SYSTEM PUBLIC ${MARLO_JNI_INCLUDE_DIR})
 

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   wine wine64
-  googletest libtomlplusplus-dev
+  googletest libtomlplusplus-dev nlohmann-json3-dev
   clang libclang-rt-14-dev
   openjdk-17-jdk-headless
   osslsigncode openssl xvfb xdotool

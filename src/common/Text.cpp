@@ -46,6 +46,18 @@ void appendPadded(std::basic_string<Ch>& out, const std::basic_string<Ch>& body,
     out += body;
 }
 
+// The digits of value in base 8, 10 or 16.
+std::string digitText(unsigned long long value, unsigned base, bool upper) {
+    const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+    char buffer[24];
+    char* p = buffer + sizeof buffer;
+    do {
+        *--p = digits[value % base];
+        value /= base;
+    } while (value != 0);
+    return std::string(p, buffer + sizeof buffer);
+}
+
 template <typename Ch>
 std::basic_string<Ch> fromAscii(const char* s) {
     std::basic_string<Ch> r;
@@ -140,9 +152,12 @@ void vformatImpl(std::basic_string<Ch>& out, const Ch* f, va_list args) {
                 else if (size == 3) v = static_cast<long long>(va_arg(args, intptr_t));
                 else v = va_arg(args, int);
                 if (shortArg) v = static_cast<short>(v);
-                char buf[40];
-                std::snprintf(buf, sizeof buf, plus ? "%+lld" : (space ? "% lld" : "%lld"), v);
-                body = fromAscii<Ch>(buf);
+                // The magnitude as unsigned, so that the most negative value needs no special case.
+                unsigned long long magnitude = v < 0 ? 0ULL - static_cast<unsigned long long>(v)
+                                                     : static_cast<unsigned long long>(v);
+                std::string text = v < 0 ? "-" : plus ? "+" : space ? " " : "";
+                text += digitText(magnitude, 10, false);
+                body = fromAscii<Ch>(text.c_str());
                 break;
             }
             case Ch('u'):
@@ -155,23 +170,18 @@ void vformatImpl(std::basic_string<Ch>& out, const Ch* f, va_list args) {
                 else if (size == 3) v = static_cast<unsigned long long>(va_arg(args, uintptr_t));
                 else v = va_arg(args, unsigned int);
                 if (shortArg) v = static_cast<unsigned short>(v);
-                char conversion[8] = "%";
-                if (alt && conv != Ch('u')) std::strcat(conversion, "#");
-                std::strcat(conversion, "ll");
-                size_t n = std::strlen(conversion);
-                conversion[n] = static_cast<char>(conv);
-                conversion[n + 1] = 0;
-                char buf[40];
-                std::snprintf(buf, sizeof buf, conversion, v);
-                body = fromAscii<Ch>(buf);
+                const unsigned base = conv == Ch('u') ? 10 : conv == Ch('o') ? 8 : 16;
+                std::string text;
+                if (alt && v != 0) text = conv == Ch('o') ? "0" : conv == Ch('x') ? "0x" : conv == Ch('X') ? "0X" : "";
+                text += digitText(v, base, conv == Ch('X'));
+                body = fromAscii<Ch>(text.c_str());
                 break;
             }
             case Ch('p'): {
                 void* p = va_arg(args, void*);
-                char buf[40];
-                std::snprintf(buf, sizeof buf, "%0*llX", static_cast<int>(sizeof(void*) * 2),
-                              static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(p)));
-                body = fromAscii<Ch>(buf);
+                std::string text = digitText(static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(p)), 16, true);
+                text.insert(0, text.size() < sizeof(void*) * 2 ? sizeof(void*) * 2 - text.size() : 0, '0');
+                body = fromAscii<Ch>(text.c_str());
                 break;
             }
             case Ch('c'):

@@ -9,9 +9,6 @@
 
 namespace marlo {
 
-// Ordered list of owned UTF-16 strings; element 0 of the process list is the program path.
-using ArgVector = std::vector<std::u16string>;
-
 // Conversions between narrow text (bytes in the file-API code page) and UTF-16. The launcher
 // installs converters that use the Windows code page; the default widens bytes one to one
 // (ISO 8859-1) and narrows units above 0xFF to '?'.

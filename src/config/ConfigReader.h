@@ -1,6 +1,7 @@
 // Reading the configuration block from the launcher's own executable file.
 #pragma once
 
+#include "common/ArgVector.h"
 #include "common/Text.h"
 
 namespace marlo {

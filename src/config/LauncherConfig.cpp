@@ -12,6 +12,7 @@ void LauncherConfig::clear() {
     std::memset(language_, 0, sizeof language_);
     std::memset(country_, 0, sizeof country_);
     includedDataOffset_ = 0;
+    flavor_ = 0;
 }
 
 void LauncherConfig::load(const BlockContents& contents, const char* localeCode) {
@@ -34,6 +35,8 @@ void LauncherConfig::load(const BlockContents& contents, const char* localeCode)
         for (const WideRecord& record : group.records) wide_[record.id] = record.text;
     }
     includedDataOffset_ = contents.includedDataOffset;
+    auto flavor = narrow_.find(cfg::LAUNCHER_FLAVOR);
+    flavor_ = flavor == narrow_.end() ? 0 : flavor->second.c_str()[0];
 }
 
 const char* LauncherConfig::valueFor(ConfigId id, int capacity, int* copy) const {
@@ -133,5 +136,6 @@ int getConfigInt(ConfigId id) { return launcherConfig().getInt(id); }
 uint32_t getConfigColor(ConfigId id) { return launcherConfig().getColor(id); }
 bool configLanguage(char* buffer) { return launcherConfig().language(buffer); }
 bool configCountry(char* buffer) { return launcherConfig().country(buffer); }
+char launcherFlavor() { return launcherConfig().flavor(); }
 
 }  // namespace marlo

@@ -24,6 +24,8 @@ public:
     int getInt(ConfigId id) const;
     uint32_t getColor(ConfigId id) const;
     bool language(char* buffer) const;  // two letters and NUL
+    // The first character of configuration id 2001 ('e' brenn, 'i' kavora), 0 when absent.
+    char flavor() const { return flavor_; }
     bool country(char* buffer) const;
 
     const std::map<ConfigId, std::string>& narrowTable() const { return narrow_; }
@@ -39,6 +41,7 @@ private:
     char language_[3] = {0, 0, 0};
     char country_[3] = {0, 0, 0};
     uint32_t includedDataOffset_ = 0;
+    char flavor_ = 0;
 };
 
 // The process's configuration.
@@ -55,6 +58,7 @@ std::string getConfigStringCopy(ConfigId id);
 int getConfigInt(ConfigId id);
 uint32_t getConfigColor(ConfigId id);
 bool configLanguage(char* buffer);
+char launcherFlavor();
 bool configCountry(char* buffer);
 
 }  // namespace marlo

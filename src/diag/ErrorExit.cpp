@@ -33,7 +33,10 @@ void writeStandardError(const std::string& bytes) {
     if (err == nullptr || err == INVALID_HANDLE_VALUE) return;
     DWORD written = 0;
     WriteFile(err, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    FlushFileBuffers(err);
+    // Only a file on disk is flushed. On a pipe the flush waits until the reader has taken
+    // everything, and a parent that reads only after the launcher ended would wait for ever; what
+    // WriteFile wrote to a pipe or console is already on its way.
+    if (GetFileType(err) == FILE_TYPE_DISK) FlushFileBuffers(err);
 }
 
 }  // namespace
@@ -95,6 +98,13 @@ void fatalConfiguredError(ConfigId id, const char* detail) {
 void fatalConfiguredErrorW(ConfigId id, const char16_t* detail) {
     showConfiguredErrorW(id, detail);
     exitLauncher(1);
+}
+
+void fatalResourceError(const char* detail) {
+    static volatile LONG reporting = 0;
+    if (InterlockedExchange(&reporting, 1) != 0) ExitProcess(1);
+    logError(u"internal failure %S", detail);
+    fatalConfiguredError(cfg::MSG_INTERNAL_ERROR, detail);
 }
 
 void exitLauncher(int code) {

@@ -20,4 +20,13 @@ void showConfiguredErrorW(ConfigId id, const char16_t* detail = nullptr);
 [[noreturn]] void fatalConfiguredErrorW(ConfigId id, const char16_t* detail = nullptr);
 [[noreturn]] void exitLauncher(int code);
 
+// Detail texts of fatal error 1009 when the launcher itself runs out of resources.
+constexpr const char* kOutOfMemoryDetail = "21";      // an allocation failed
+constexpr const char* kLibraryFailureDetail = "22";   // the C++ library hit an impossible request
+
+// Fatal error 1009 with the detail, through the usual message and exitLauncher. A failure while
+// this is being reported (the message itself needing memory that is not there) ends the process
+// at once with exit code 1.
+[[noreturn]] void fatalResourceError(const char* detail);
+
 }  // namespace marlo

@@ -11,7 +11,7 @@ void collapseBackslashes(std::string& path) {
     collapseBackslashes(wide);
     bool lossy = false;
     std::string back = wideToNarrow(wide, &lossy);
-    if (!lossy) path = back;
+    if (!lossy && (!back.empty() || path.empty())) path = back;
 }
 
 void lowerCasePath(std::string& path) {
@@ -19,7 +19,7 @@ void lowerCasePath(std::string& path) {
     lowerCaseAscii(wide);
     bool lossy = false;
     std::string back = wideToNarrow(wide, &lossy);
-    if (!lossy) path = back;
+    if (!lossy && (!back.empty() || path.empty())) path = back;
 }
 
 namespace {

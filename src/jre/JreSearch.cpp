@@ -1,4 +1,5 @@
 #include "jre/JreSearch.h"
+#include "jre/JvmLoader.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-// The ordered search for a Java runtime, and loading of its VM library.
+// The ordered search for a Java runtime.
 #pragma once
 
 #include <string>
@@ -42,17 +42,5 @@ bool locateJavaExecutable(std::string& javaExecutable, const std::string& home);
 
 // The first line (without line ends) of a file in the application directory (INSTALL_ROOT).
 bool readLocationFile(std::string& line, const char* fileName);
-
-// Loads the jvm.dll that belongs to a Java executable (its bin folder, then a JDK's jre\bin).
-void* loadJvmForJava(const std::string& javaExecutable);
-void* loadJvmFromBinDir(const std::string& javaExecutable);
-void* tryJvmLibrary(const std::string& folder, const std::string& subdirectory);
-
-// Runs the search, sets jvmHome and the JNI_CreateJavaVM entry point; shows the messages when
-// nothing usable loaded (with showErrors). The caller exits with code 83 on false.
-bool LoadDLL(bool showErrors);
-
-// The JNI_CreateJavaVM entry point of the loaded library, or null.
-void* jvmEntryPoint();
 
 }  // namespace marlo

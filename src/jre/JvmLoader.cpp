@@ -8,6 +8,7 @@
 #include "diag/Log.h"
 #include "diag/Paths.h"
 #include "jre/JreSearch.h"
+#include "jre/JvmLoader.h"
 #include "jre/JvmHome.h"
 
 namespace marlo {
@@ -146,7 +147,7 @@ bool LoadDLL(bool showErrors) {
             default:
                 break;
         }
-        showConfiguredError(cfg::MSG_VM_NOT_STARTED);
+        showConfiguredErrorW(cfg::MSG_VM_NOT_STARTED);
     }
     return false;
 }

@@ -11,11 +11,6 @@
 
 namespace marlo {
 
-StartupState& startupState() {
-    static StartupState state;
-    return state;
-}
-
 namespace {
 
 // Configuration id 146: a relative value is taken relative to the executable's directory.
@@ -67,10 +62,8 @@ void prepareStartup(void* instance, ArgVector& args) {
     readConfigBlock(args);
     StartupState& state = startupState();
     state.instance = instance;
-    char flavor[2];
-    getConfigString(cfg::LAUNCHER_FLAVOR, flavor, sizeof flavor);
-    state.productTitle = productTitleFor(flavor[0]);
-    state.productTitleWide = productTitleWideFor(flavor[0]);
+    state.productTitle = productTitleFor(launcherFlavor());
+    state.productTitleWide = productTitleWideFor(launcherFlavor());
     // A language restart keeps the directory the application chose before it restarted.
     if (!state.languageRestart) applyWorkingDirectory();
     if (logSwitch) offerLogFile();

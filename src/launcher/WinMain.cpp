@@ -1,12 +1,13 @@
 // Process entry: the start-up steps in their fixed order.
 #include <cstring>
 
+#include "common/ArgVector.h"
 #include "common/Win.h"
 #include "config/LauncherConfig.h"
 #include "diag/CodePage.h"
 #include "diag/ErrorExit.h"
-#include "jre/JreSearch.h"
-#include "launcher/CommandLine.h"
+#include "jre/JvmLoader.h"
+#include "launcher/ConsoleSwitches.h"
 #include "launcher/Startup.h"
 #include "system/Console.h"
 #include "windows/JavaVMLauncher.h"
@@ -17,25 +18,25 @@ using namespace marlo;
 
 namespace {
 
-// The console switches of configuration ids 154 ("-q", "-c", "-console") and 156 ("-console").
-// None is removed: the Java main method sees them too.
 void applyConsoleSwitches(const ArgVector& args) {
-    bool allSwitches = getConfigInt(cfg::CONSOLE_SWITCHES) != 0;
-    bool consoleSwitch = getConfigInt(cfg::CONSOLE_SWITCH) != 0;
-    if (!allSwitches && !consoleSwitch) return;
-    for (const std::u16string& arg : args) {
-        if (allSwitches && arg == u"-q") {
-            setGuiMessages(false);
-        } else if (arg == u"-console") {
-            attachConsole();
-        } else if (allSwitches && arg == u"-c") {
-            setGuiMessages(false);
-            if (!attachConsole()) {
-                // The title is "kavora" whatever the flavour.
-                MessageBoxW(nullptr, L"Error: Could not allocate console.", L"kavora", MB_OK);
-                exitLauncher(1);
-            }
-            return;
+    const bool allSwitches = getConfigInt(cfg::CONSOLE_SWITCHES) != 0;
+    const bool consoleSwitch = getConfigInt(cfg::CONSOLE_SWITCH) != 0;
+    for (ConsoleStep step : consoleSwitchSteps(args, allSwitches, consoleSwitch)) {
+        switch (step) {
+            case ConsoleStep::Quiet:
+                setGuiMessages(false);
+                break;
+            case ConsoleStep::Console:
+                attachConsole();
+                break;
+            case ConsoleStep::QuietOrConsole:
+                setGuiMessages(false);
+                if (!attachConsole()) {
+                    // The title is "kavora" whatever the flavour.
+                    MessageBoxW(nullptr, L"Error: Could not allocate console.", L"kavora", MB_OK);
+                    exitLauncher(1);
+                }
+                break;
         }
     }
 }

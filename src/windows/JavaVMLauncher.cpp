@@ -15,11 +15,7 @@ namespace marlo {
 
 namespace {
 
-const char* entryClass() {
-    char flavor[2];
-    getConfigString(cfg::LAUNCHER_FLAVOR, flavor, sizeof flavor);
-    return launcherClassFor(flavor[0]);
-}
+const char* entryClass() { return launcherClassFor(launcherFlavor()); }
 
 // STDERR_FILE / STDOUT_FILE when their switch is on: expanded, and made canonical against the
 // launcher directory unless the result still begins with "$".
@@ -55,8 +51,11 @@ bool createJavaVm(const ArgVector& args, const LauncherProperties& properties) {
 
 void passSplashSettings(JNIEnv* env) {
     if (getConfigInt(cfg::SPLASH_SCREEN) == 0 || getConfigInt(cfg::SPLASH_USE_JRE_LIBRARY) == 0) return;
+    // A failed lookup leaves an exception pending; it is cleared so that the launch goes on with a
+    // VM that answers the next lookups.
     jclass cls = env->FindClass("com/brenn/runtime/WinLauncher");
     if (!cls) {
+        env->ExceptionClear();
         logError(u"could not find main class for splash properties");
         return;
     }
@@ -64,6 +63,8 @@ void passSplashSettings(JNIEnv* env) {
         cls, "initAwtSplashConfig",
         "(ZZLjava/lang/String;IILjava/lang/String;IILjava/lang/String;IILjava/lang/String;II)V");
     if (!method) {
+        env->ExceptionClear();
+        env->DeleteLocalRef(cls);
         logError(u"could not find method for splash properties");
         return;
     }
@@ -88,30 +89,54 @@ void passSplashSettings(JNIEnv* env) {
     env->DeleteLocalRef(statusColor);
     env->DeleteLocalRef(versionText);
     env->DeleteLocalRef(versionColor);
+    env->DeleteLocalRef(cls);
+    // The settings are a courtesy: an exception they raise is logged and does not stop the launch.
+    describeException(env, false);
 }
+
+// The exception's own text, asked for while no exception is pending (a VM allows nothing else).
+// Whatever toString itself throws is dropped.
+void logExceptionText(JNIEnv* env, jthrowable exception) {
+    jclass cls = env->GetObjectClass(exception);
+    if (!cls) return;
+    jmethodID toString = env->GetMethodID(cls, "toString", "()Ljava/lang/String;");
+    env->DeleteLocalRef(cls);
+    if (!toString) {
+        env->ExceptionClear();
+        return;
+    }
+    auto text = static_cast<jstring>(env->CallObjectMethod(exception, toString));
+    if (env->ExceptionCheck()) {
+        env->ExceptionClear();
+        return;
+    }
+    if (!text) return;
+    jsize length = env->GetStringLength(text);
+    const jchar* chars = env->GetStringChars(text, nullptr);
+    if (chars) {
+        std::u16string copy(reinterpret_cast<const char16_t*>(chars), static_cast<size_t>(length > 0 ? length : 0));
+        env->ReleaseStringChars(text, chars);
+        logError(u"%s", copy.c_str());
+    }
+    env->DeleteLocalRef(text);
+}
+
+}  // namespace
 
 bool describeException(JNIEnv* env, bool describe) {
     jthrowable exception = env->ExceptionOccurred();
     if (!exception) return true;
     logError(u"an exception occured");
-    jclass cls = env->GetObjectClass(exception);
-    jmethodID toString = cls ? env->GetMethodID(cls, "toString", "()Ljava/lang/String;") : nullptr;
-    if (toString) {
-        auto text = static_cast<jstring>(env->CallObjectMethod(exception, toString));
-        if (text) {
-            const jchar* chars = env->GetStringChars(text, nullptr);
-            if (chars) {
-                std::u16string copy(reinterpret_cast<const char16_t*>(chars),
-                                    static_cast<size_t>(env->GetStringLength(text)));
-                env->ReleaseStringChars(text, chars);
-                logError(u"%s", copy.c_str());
-            }
-        }
-    }
-    if (describe) env->ExceptionDescribe();
+    // Taken and cleared first; thrown again so that the VM can describe it itself.
     env->ExceptionClear();
+    logExceptionText(env, exception);
+    if (describe && env->Throw(exception) == JNI_OK) env->ExceptionDescribe();
+    env->ExceptionClear();
+    env->DeleteLocalRef(exception);
     return false;
 }
+
+namespace {
 
 bool invokeMain(JNIEnv* env, const ArgVector& args) {
     const char* className = entryClass();

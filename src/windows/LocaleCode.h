@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/ArgVector.h"
 #include "common/Text.h"
 
 namespace marlo {

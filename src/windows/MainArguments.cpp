@@ -1,6 +1,6 @@
 #include "windows/MainArguments.h"
 
-#include "launcher/CommandLine.h"
+#include "common/ArgVector.h"
 
 namespace marlo {
 

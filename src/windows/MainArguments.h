@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ArgVector.h"
 #include "common/Text.h"
 
 namespace marlo {

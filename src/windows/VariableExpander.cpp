@@ -32,12 +32,39 @@ const Placeholder kPlaceholders[] = {
     {"${launcher:sys.tempDir}", PlaceholderValue::SystemTempDir},
 };
 
+void logStop(size_t limit, const std::u16string& text) {
+    logMessage(u"expansion stopped: limit of %d characters reached in %s.", static_cast<int>(limit), text.c_str());
+}
+void logStop(size_t limit, const std::string& text) {
+    logMessage(u"expansion stopped: limit of %d characters reached in %S.", static_cast<int>(limit), text.c_str());
+}
+
+// Charges one replacement to the budget; false (and the run stopped, logged once) when it would
+// pass a limit.
+template <typename String>
+bool charge(ExpansionBudget& budget, const String& text, size_t newSize) {
+    if (budget.stopped) return false;
+    size_t limit = 0;
+    if (newSize > kMaxExpandedLength) limit = kMaxExpandedLength;
+    else if (newSize > kMaxExpansionWork - budget.work) limit = kMaxExpansionWork;
+    if (limit) {
+        budget.stopped = true;
+        logStop(limit, text);
+        return false;
+    }
+    budget.work += newSize;
+    return true;
+}
+
 // Shared loop: Log writes one "expanding2" line for the text after a replacement.
 template <typename String, typename Log>
-void replaceEach(String& text, const String& placeholder, const String& value, Log log) {
+void replaceEach(String& text, const String& placeholder, const String& value, ExpansionBudget* budget, Log log) {
     if (placeholder.empty()) return;
+    ExpansionBudget own;
+    ExpansionBudget& bound = budget ? *budget : own;
     size_t at = text.find(placeholder);
     while (at != String::npos) {
+        if (!charge(bound, text, text.size() - placeholder.size() + value.size())) return;
         text.replace(at, placeholder.size(), value);
         log();
         // The inserted value is never searched for the same placeholder again.
@@ -72,80 +99,85 @@ const Placeholder* expansionPlaceholders(size_t* count) {
     return kPlaceholders;
 }
 
-void replaceAll(std::u16string& text, const std::u16string& placeholder, const std::u16string& value) {
-    replaceEach(text, placeholder, value, [&] {
+void replaceAll(std::u16string& text, const std::u16string& placeholder, const std::u16string& value,
+                ExpansionBudget* budget) {
+    replaceEach(text, placeholder, value, budget, [&] {
         logMessage(u"expanding2 %s to %s in %s.", placeholder.c_str(), value.c_str(), text.c_str());
     });
 }
 
-void replaceAll(std::u16string& text, const std::u16string& placeholder, const std::string& narrowValue) {
-    replaceEach(text, placeholder, widenLatin1(narrowValue), [&] {
+void replaceAll(std::u16string& text, const std::u16string& placeholder, const std::string& narrowValue,
+                ExpansionBudget* budget) {
+    replaceEach(text, placeholder, widenLatin1(narrowValue), budget, [&] {
         logMessage(u"expanding2 %s to %S in %s.", placeholder.c_str(), narrowValue.c_str(), text.c_str());
     });
 }
 
-void replaceAll(std::string& text, const std::string& placeholder, const std::string& value) {
-    replaceEach(text, placeholder, value, [&] {
+void replaceAll(std::string& text, const std::string& placeholder, const std::string& value,
+                ExpansionBudget* budget) {
+    replaceEach(text, placeholder, value, budget, [&] {
         logMessage(u"expanding2 %S to %S in %S.", placeholder.c_str(), value.c_str(), text.c_str());
     });
 }
 
 void expandWithValues(std::u16string& text, const WideExpansionValues& values, const char16_t* environment) {
+    ExpansionBudget budget;
     for (const Placeholder& entry : kPlaceholders) {
         std::u16string placeholder = widenLatin1(entry.text);
         switch (entry.value) {
             case PlaceholderValue::LauncherDir:
-                replaceAll(text, placeholder, values.launcherDir);
+                replaceAll(text, placeholder, values.launcherDir, &budget);
                 break;
             case PlaceholderValue::LauncherTempDir:
-                replaceAll(text, placeholder, values.launcherTempDir);
+                replaceAll(text, placeholder, values.launcherTempDir, &budget);
                 break;
             case PlaceholderValue::PathListSeparator:
-                replaceAll(text, placeholder, std::u16string(u";"));
+                replaceAll(text, placeholder, std::u16string(u";"), &budget);
                 break;
             case PlaceholderValue::JvmHome:
-                replaceAll(text, placeholder, values.jvmHome);
+                replaceAll(text, placeholder, values.jvmHome, &budget);
                 break;
             case PlaceholderValue::SystemTempDir:
-                if (values.systemTempDirNarrow) replaceAll(text, placeholder, values.systemTempDirNarrowForm);
-                else replaceAll(text, placeholder, values.systemTempDir);
+                if (values.systemTempDirNarrow) replaceAll(text, placeholder, values.systemTempDirNarrowForm, &budget);
+                else replaceAll(text, placeholder, values.systemTempDir, &budget);
                 break;
         }
     }
     forEachEntry(environment, [&](const std::u16string& name, const std::u16string& value) {
         std::u16string placeholder = u"${" + name + u"}";
-        replaceAll(text, placeholder, value);
+        replaceAll(text, placeholder, value, &budget);
         upperCaseAscii(placeholder);
-        replaceAll(text, placeholder, value);
+        replaceAll(text, placeholder, value, &budget);
     });
 }
 
 void expandWithValues(std::string& text, const NarrowExpansionValues& values, const char* environment) {
+    ExpansionBudget budget;
     for (const Placeholder& entry : kPlaceholders) {
         std::string placeholder = entry.text;
         switch (entry.value) {
             case PlaceholderValue::LauncherDir:
-                replaceAll(text, placeholder, values.launcherDir);
+                replaceAll(text, placeholder, values.launcherDir, &budget);
                 break;
             case PlaceholderValue::LauncherTempDir:
-                replaceAll(text, placeholder, values.launcherTempDir);
+                replaceAll(text, placeholder, values.launcherTempDir, &budget);
                 break;
             case PlaceholderValue::PathListSeparator:
-                replaceAll(text, placeholder, std::string(";"));
+                replaceAll(text, placeholder, std::string(";"), &budget);
                 break;
             case PlaceholderValue::JvmHome:
-                replaceAll(text, placeholder, values.jvmHome);
+                replaceAll(text, placeholder, values.jvmHome, &budget);
                 break;
             case PlaceholderValue::SystemTempDir:
-                replaceAll(text, placeholder, values.systemTempDir);
+                replaceAll(text, placeholder, values.systemTempDir, &budget);
                 break;
         }
     }
     forEachEntry(environment, [&](const std::string& name, const std::string& value) {
         std::string placeholder = "${" + name + "}";
-        replaceAll(text, placeholder, value);
+        replaceAll(text, placeholder, value, &budget);
         upperCaseAscii(placeholder);
-        replaceAll(text, placeholder, value);
+        replaceAll(text, placeholder, value, &budget);
     });
 }
 

@@ -18,11 +18,28 @@ struct Placeholder {
 // The fixed list in the order it is applied; *count receives its length.
 const Placeholder* expansionPlaceholders(size_t* count);
 
+// Bounds of one expansion run. Values that name each other ("${A}" holding "${B}${B}", and so on)
+// would otherwise double the text at every environment entry. A replacement that would make the
+// text longer than kMaxExpandedLength, or take the run's written characters past
+// kMaxExpansionWork, is not made: the run stops there, logs "expansion stopped: limit of %d
+// characters reached in %s." once, and leaves the rest of the text as it is.
+constexpr size_t kMaxExpandedLength = 262144;
+constexpr size_t kMaxExpansionWork = 67108864;
+
+struct ExpansionBudget {
+    size_t work = 0;  // characters written by the replacements so far
+    bool stopped = false;
+};
+
 // Replaces every occurrence of placeholder, searching on after each inserted value, and logs
 // each replacement ("expanding2 ..."). The narrow-value form widens each byte to one unit.
-void replaceAll(std::u16string& text, const std::u16string& placeholder, const std::u16string& value);
-void replaceAll(std::u16string& text, const std::u16string& placeholder, const std::string& narrowValue);
-void replaceAll(std::string& text, const std::string& placeholder, const std::string& value);
+// Without a budget the call has one of its own.
+void replaceAll(std::u16string& text, const std::u16string& placeholder, const std::u16string& value,
+                ExpansionBudget* budget = nullptr);
+void replaceAll(std::u16string& text, const std::u16string& placeholder, const std::string& narrowValue,
+                ExpansionBudget* budget = nullptr);
+void replaceAll(std::string& text, const std::string& placeholder, const std::string& value,
+                ExpansionBudget* budget = nullptr);
 
 // Values for the wide expander. Narrow values are inserted byte for unit.
 struct WideExpansionValues {
@@ -44,7 +61,7 @@ struct NarrowExpansionValues {
 // Applies the fixed list, then the environment pass over a block of "name=value" entries, each
 // NUL-terminated, the block ending with an empty entry (nullptr or an empty block skips the pass).
 // For every entry "${name}" and its ASCII upper-cased form are replaced by the value; hidden
-// entries such as "=C:=C:\dir" have an empty name.
+// entries such as "=C:=C:\dir" have an empty name. The whole run shares one budget.
 void expandWithValues(std::u16string& text, const WideExpansionValues& values, const char16_t* environment);
 void expandWithValues(std::string& text, const NarrowExpansionValues& values, const char* environment);
 

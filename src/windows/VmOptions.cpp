@@ -1,7 +1,7 @@
 #include "windows/VmOptions.h"
 
 #include "diag/Log.h"
-#include "launcher/CommandLine.h"
+#include "common/ArgVector.h"
 
 namespace marlo {
 

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/ArgVector.h"
 #include "common/Text.h"
 
 namespace marlo {

@@ -10,8 +10,8 @@
 #include "diag/ErrorExit.h"
 #include "diag/Paths.h"
 #include "diag/TempDir.h"
-#include "jre/JreSearch.h"
-#include "launcher/Startup.h"
+#include "jre/JvmLoader.h"
+#include "common/StartupState.h"
 #include "windows/JvmInterface.h"
 #include "windows/VariableExpander.h"
 #include "windows/VmOptions.h"
@@ -70,18 +70,12 @@ std::u16string modulePath() {
     return path;
 }
 
-bool kavoraFlavor() {
-    char flavor[2];
-    getConfigString(cfg::LAUNCHER_FLAVOR, flavor, sizeof flavor);
-    return isKavoraFlavor(flavor[0]);
-}
-
 }  // namespace
 
 LauncherProperties gatherLauncherProperties(const std::string& semaphoreName, int32_t unextractedPosition) {
     LauncherProperties p;
     p.semaphoreName = semaphoreName;
-    p.kavora = kavoraFlavor();
+    p.kavora = setsIsKavoraProperty(launcherFlavor());
     p.moduleName = launcherExePath().narrow;
     p.tempDir = launcherTempDir();
     p.languageRestart = startupState().languageRestart;
@@ -141,7 +135,7 @@ VmOptionsInput gatherVmOptionsInput(const ArgVector& args, const LauncherPropert
     in.exeLongPath = launcherExePath().wideLong;
     in.modulePath = modulePath();
     in.launcherTempDir = launcherTempDir();
-    in.kavora = kavoraFlavor();
+    in.kavora = addsRuntimeJar(launcherFlavor());
     std::unique_ptr<char[]> narrow(new char[kPathLimit]);
     if (in.kavora) {
         getConfigString(cfg::INSTALL_ROOT, narrow.get(), static_cast<int>(kPathLimit));

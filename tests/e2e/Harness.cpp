@@ -436,8 +436,22 @@ void E2eTest::SetUp() {
     fs::create_directories(dir_);
 }
 
+void E2eTest::checkStandInRecords() {
+    for (const std::string& record : records_) {
+        std::istringstream lines(readFile(record));
+        std::string line;
+        while (std::getline(lines, line)) {
+            // The stand-in writes compact JSON: an error event starts exactly so.
+            if (line.rfind("{\"event\":\"error\"", 0) == 0)
+                ADD_FAILURE() << "the stand-in VM noticed a misuse (" << record << "): " << line;
+        }
+    }
+    records_.clear();
+}
+
 void E2eTest::TearDown() {
     if (dir_.empty()) return;
+    checkStandInRecords();
     if (keepFiles()) {
         std::cout << "test files kept in " << dir_ << "\n";
     } else {
@@ -476,9 +490,18 @@ Process E2eTest::startWine(const std::string& exe, const std::vector<std::string
     std::vector<std::string> argv = {"wine", exe};
     argv.insert(argv.end(), args.begin(), args.end());
     int n = ++runCount_;
+    EnvOverrides withRecord = env;
+    auto named = withRecord.find("MARLO_STANDIN_RECORD");
+    if (named == withRecord.end()) {
+        const std::string record = path("standin-record.jsonl");
+        withRecord["MARLO_STANDIN_RECORD"] = toWinPath(record);
+        records_.insert(record);
+    } else if (named->second && !named->second->empty()) {
+        records_.insert(fromWinPath(*named->second));
+    }
     Process process;
     std::string why;
-    if (!process.start(argv, WineSession::get().environment(env), path("run" + std::to_string(n) + ".out"),
+    if (!process.start(argv, WineSession::get().environment(withRecord), path("run" + std::to_string(n) + ".out"),
                        path("run" + std::to_string(n) + ".err"), &why))
         ADD_FAILURE() << why;
     return process;

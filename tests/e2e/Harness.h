@@ -108,7 +108,9 @@ std::string unescapeProbe(const std::string& text);
 std::set<std::string> diagnosticLogFiles(const std::string& extraDir);
 
 // Base fixture of the tests that run Windows programs: one temporary folder per test, helpers to
-// pack a description and to run programs under Wine.
+// pack a description and to run programs under Wine. Every Wine run writes the stand-in VM's record
+// (MARLO_STANDIN_RECORD) to a file of the test unless the test names one itself; a test fails when
+// any record it produced shows a misuse of the VM (an "error" event).
 class E2eTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -133,9 +135,13 @@ protected:
     // when this returns empty) only when Xvfb is not installed.
     std::string requireDisplay();
 
+    // Fails the test for every "error" event in the stand-in records of its runs so far.
+    void checkStandInRecords();
+
 private:
     std::string dir_;
     int runCount_ = 0;
+    std::set<std::string> records_;  // Linux paths of the records the runs wrote to
 };
 
 }  // namespace marlo::e2e

@@ -2,7 +2,7 @@
 # marlo-pack and run under Wine, plus static checks of the shipped executables.
 file(GLOB MARLO_E2E_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
 add_executable(marlo_e2e_tests ${MARLO_E2E_SOURCES})
-target_link_libraries(marlo_e2e_tests PRIVATE marlo_core gtest_main)
+target_link_libraries(marlo_e2e_tests PRIVATE marlo_core gtest_main nlohmann_json::nlohmann_json)
 target_compile_options(marlo_e2e_tests PRIVATE ${MARLO_WARNINGS})
 target_compile_definitions(marlo_e2e_tests PRIVATE
   MARLO_E2E_BIN_DIR="${CMAKE_BINARY_DIR}/bin"

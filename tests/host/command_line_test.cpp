@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "common/ArgVector.h"
 #include "launcher/CommandLine.h"
 #include "TestLog.h"
 

@@ -212,11 +212,11 @@ TEST(ReplaceAll, NarrowValueInWideTextWidensBytePerUnit) {
 
 TEST(ExpandWithValues, ResultGrowsBeyondTheScratchSize) {
     std::u16string text;
-    for (int i = 0; i < 3000; ++i) text += u"${KAVORA_EXEDIR};";
+    for (int i = 0; i < 1000; ++i) text += u"${KAVORA_EXEDIR};";
     WideExpansionValues v = wideValues();
     v.launcherDir = std::u16string(40, u'd');
     expandWithValues(text, v, nullptr);
-    EXPECT_EQ(text.size(), 3000u * 41u);
+    EXPECT_EQ(text.size(), 1000u * 41u);
     EXPECT_EQ(text.find(u"${"), std::u16string::npos);
 }
 

@@ -142,12 +142,13 @@ TEST(PackDescription, LeftOutValuesGetTheStandardDefaults) {
 
 TEST(PackDescription, GivenValuesOverrideDefaultsAndRecordsAreSortedById) {
     Description d = parseOk(
-        "[config]\nMSG_TITLE = \"Problem\"\nEXECUTABLE_TYPE = 2\nLAUNCHER_FLAVOR = \"i\"\nINCLUDED_FILE_COUNT = 1\n"
+        "[config]\nMSG_TITLE = \"Problem\"\nEXECUTABLE_TYPE = 2\nLAUNCHER_FLAVOR = \"i\"\nINCLUDED_FILE_COUNT = 0\n"
         "INCLUDED_FILES = \"odd.bin\"\n[records]\n\"20000\" = \"late\"\n\"-3\" = \"early\"\n");
     EXPECT_EQ(narrowValue(d.contents, cfg::MSG_TITLE), std::optional<std::string>("Problem"));
     EXPECT_EQ(narrowValue(d.contents, cfg::EXECUTABLE_TYPE), std::optional<std::string>("2"));
     EXPECT_EQ(narrowValue(d.contents, cfg::LAUNCHER_FLAVOR), std::optional<std::string>("i"));
-    EXPECT_EQ(narrowValue(d.contents, cfg::INCLUDED_FILE_COUNT), std::optional<std::string>("1"));
+    // A count of 0 with names is what a block without files may hold; the names stay as given.
+    EXPECT_EQ(narrowValue(d.contents, cfg::INCLUDED_FILE_COUNT), std::optional<std::string>("0"));
     EXPECT_EQ(narrowValue(d.contents, cfg::INCLUDED_FILES), std::optional<std::string>("odd.bin"));
     for (size_t i = 1; i < d.contents.narrow.size(); ++i)
         EXPECT_LT(d.contents.narrow[i - 1].first, d.contents.narrow[i].first);
@@ -209,6 +210,9 @@ TEST(PackValidation, BadDescriptionsAreReportedWithTheirPosition) {
          "INCLUDED_FILES is derived from [[files]]"},
         {"[records]\n\"2002\" = \"1\"\n[[files]]\nname = \"a.bin\"\nsource = \"data.bin\"\n", 2, 1,
          "INCLUDED_FILE_COUNT is derived from [[files]]"},
+        // Without [[files]] the launcher would read the block's padding as file data.
+        {"[config]\nINCLUDED_FILE_COUNT = 2\n", 2, 1, "without [[files]] it can only be 0"},
+        {"[records]\n\"2002\" = \" 1\"\n", 2, 1, "without [[files]] it can only be 0"},
     };
     const std::string path = (dir / "bad.toml").string();
     for (const BadCase& c : cases) {

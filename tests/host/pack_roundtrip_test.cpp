@@ -2,6 +2,8 @@
 // executable, byte for byte, and nothing a block holds may be lost on the way.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "Pack.h"
 #include "pack_test_support.h"
 
@@ -207,9 +209,15 @@ TEST_F(PackRoundTrip, IncludedFilesWithoutAFilesDirectoryOrListedIrregularly) {
         << dumped;
     EXPECT_EQ(dumped.find("\n[[files]]"), std::string::npos);
     EXPECT_NE(dumped.find("# The included files' data is not extracted"), std::string::npos);
+    // Packed again, such a dump would announce two files and carry none: the launcher would read
+    // the block's padding as their data. The tool refuses it at the count.
     pack::Description again;
     std::vector<Diagnostic> errors;
-    EXPECT_TRUE(pack::parseDescription(dumped, "dump.toml", again, errors)) << joinDiagnostics(errors);
+    EXPECT_FALSE(pack::parseDescription(dumped, "dump.toml", again, errors));
+    ASSERT_EQ(errors.size(), 1u) << joinDiagnostics(errors);
+    EXPECT_NE(errors[0].message.find("without [[files]] it can only be 0"), std::string::npos) << errors[0].text();
+    const std::string beforeCount = dumped.substr(0, dumped.find("INCLUDED_FILE_COUNT = 2"));
+    EXPECT_EQ(errors[0].line, 1u + static_cast<uint32_t>(std::count(beforeCount.begin(), beforeCount.end(), '\n')));
 
     struct Irregular {
         const char* count;

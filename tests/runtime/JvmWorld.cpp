@@ -163,6 +163,8 @@ std::deque<ClassDef> buildClasses(const Scenario& scenario) {
     classes.push_back({"java/lang/Object", {toString}});
     classes.push_back({"java/lang/String", {toString}});
     classes.push_back({"java/lang/IllegalStateException", {toString}});
+    classes.push_back({"java/lang/NoClassDefFoundError", {toString}});
+    classes.push_back({"java/lang/NoSuchMethodError", {toString}});
     return classes;
 }
 

@@ -7,11 +7,16 @@
 // splash-action=<n> (repeatable: getAction's answers in turn, then 0), splash-text=<text>,
 // register-fails=<class or short class name>. An unknown word makes JNI_CreateJavaVM fail.
 //
-// Record lines: create (version, ignoreUnrecognized, options), call (thread, fn, and the class,
-// method, signature and arguments or the looked-up name and whether it was found), main (class,
-// args), splash (class, args), registerNatives (class, methods), attach (daemon, thread), detach,
-// destroy, and error (message) for every misuse the VM noticed. Thread 0 created the VM; attached
-// threads count on from 1.
+// Record lines: create (version, ignoreUnrecognized, the current directory cwd, options), call
+// (thread, fn, and the class, method, signature and arguments or the looked-up name and whether it
+// was found), main (class, args), splash (class, args), registerNatives (class, methods), attach
+// (daemon, thread), detach, destroy, and error (message) for every misuse the VM noticed. Thread 0
+// created the VM; attached threads count on from 1.
+//
+// As in a real VM, a failed FindClass leaves a NoClassDefFoundError pending and a failed
+// GetMethodID / GetStaticMethodID a NoSuchMethodError. While an exception is pending only the
+// exception functions, ReleaseStringChars and DeleteLocalRef may be called; any other call is
+// recorded as an error, and lookups then answer null.
 #pragma once
 
 #include <windows.h>

@@ -140,13 +140,15 @@ ObjectPtr stringObject(const std::u16string& text) {
     return object;
 }
 
-ObjectPtr scriptedFailure() {
+ObjectPtr throwable(const char* className, const std::string& text) {
     auto object = std::make_shared<Object>();
     object->kind = Kind::Throwable;
-    object->cls = findClassDef("java/lang/IllegalStateException");
-    object->text = utf8ToUtf16(kScriptedFailure);
+    object->cls = findClassDef(className);
+    object->text = utf8ToUtf16(text);
     return object;
 }
+
+ObjectPtr scriptedFailure() { return throwable("java/lang/IllegalStateException", kScriptedFailure); }
 
 std::string objectJson(const ObjectPtr& object) {
     if (!object) return "null";
@@ -179,6 +181,14 @@ ThreadEnv& threadOf(JNIEnv* env, const char* fn) {
     writeStderr("stand-in jvm: unknown JNIEnv\r\n");
     TerminateProcess(GetCurrentProcess(), kBadEnvExit);
     ExitProcess(kBadEnvExit);
+}
+
+// While an exception is pending a caller may only look at it, clear it, describe it, and release
+// or delete what it holds; any other call is undefined in a real VM and recorded here as misuse.
+bool misusedWhilePending(const ThreadEnv& t, const char* fn) {
+    if (!t.pending) return false;
+    vm().record.error(std::string(fn) + " called while an exception is pending");
+    return true;
 }
 
 // ---- method calls ----
@@ -274,6 +284,7 @@ jvalue invoke(JNIEnv* env, const char* fn, char wantedReturn, bool isStatic, job
     ThreadEnv& t = threadOf(env, fn);
     jvalue result;
     result.j = 0;
+    if (misusedWhilePending(t, fn)) return result;
     ObjectPtr target = deref(receiver, fn);
     const Method* method = reinterpret_cast<const Method*>(id);
     const ClassDef* def = nullptr;
@@ -347,19 +358,27 @@ ArgSource fromValues(const jvalue* values) {
 jclass JNICALL findClass(JNIEnv* env, const char* name) {
     std::lock_guard<std::mutex> lock(vm().mutex);
     ThreadEnv& t = threadOf(env, "FindClass");
+    // A real VM answers lookups with null while an exception is pending.
+    if (misusedWhilePending(t, "FindClass")) return nullptr;
     std::string className = cleanUtf8(name);
     const ClassDef* def = name ? findClassDef(className) : nullptr;
     vm().record.line("{\"event\":\"call\",\"thread\":" + std::to_string(t.index) + ",\"fn\":\"FindClass\",\"name\":" +
                      jsonString(className) + ",\"found\":" + (def ? "true" : "false") + "}");
-    return def ? static_cast<jclass>(newRef(classObject(def))) : nullptr;
+    if (!def) {
+        t.pending = throwable("java/lang/NoClassDefFoundError", "java.lang.NoClassDefFoundError: " + className);
+        return nullptr;
+    }
+    return static_cast<jclass>(newRef(classObject(def)));
 }
 
 jmethodID lookupMethod(JNIEnv* env, jclass cls, const char* name, const char* sig, bool wantStatic, const char* fn) {
     std::lock_guard<std::mutex> lock(vm().mutex);
     ThreadEnv& t = threadOf(env, fn);
+    if (misusedWhilePending(t, fn)) return nullptr;
     ObjectPtr object = derefKind(cls, Kind::Class, fn);
     const ClassDef* def = object ? object->cls : nullptr;
     const Method* method = def ? def->find(name, sig, wantStatic) : nullptr;
+    if (!method) t.pending = throwable("java/lang/NoSuchMethodError", "java.lang.NoSuchMethodError: " + cleanUtf8(name));
     vm().record.line("{\"event\":\"call\",\"thread\":" + std::to_string(t.index) + ",\"fn\":" + jsonString(fn) +
                      ",\"class\":" + jsonString(def ? def->name : "") + ",\"name\":" + jsonString(cleanUtf8(name)) +
                      ",\"signature\":" + jsonString(cleanUtf8(sig)) + ",\"found\":" + (method ? "true" : "false") +
@@ -430,6 +449,23 @@ jthrowable JNICALL exceptionOccurred(JNIEnv* env) {
     return static_cast<jthrowable>(newRef(t.pending));
 }
 
+jboolean JNICALL exceptionCheck(JNIEnv* env) {
+    std::lock_guard<std::mutex> lock(vm().mutex);
+    return threadOf(env, "ExceptionCheck").pending ? JNI_TRUE : JNI_FALSE;
+}
+
+jint JNICALL throwObject(JNIEnv* env, jthrowable object) {
+    std::lock_guard<std::mutex> lock(vm().mutex);
+    ThreadEnv& t = threadOf(env, "Throw");
+    if (misusedWhilePending(t, "Throw")) return JNI_ERR;
+    ObjectPtr thrown = derefKind(object, Kind::Throwable, "Throw");
+    vm().record.line("{\"event\":\"call\",\"thread\":" + std::to_string(t.index) +
+                     ",\"fn\":\"Throw\",\"throwable\":" + objectJson(thrown) + "}");
+    if (!thrown) return JNI_ERR;
+    t.pending = thrown;
+    return JNI_OK;
+}
+
 void JNICALL exceptionDescribe(JNIEnv* env) {
     std::lock_guard<std::mutex> lock(vm().mutex);
     ThreadEnv& t = threadOf(env, "ExceptionDescribe");
@@ -451,7 +487,7 @@ constexpr jsize kMaxLength = 1 << 24;
 
 jstring JNICALL newString(JNIEnv* env, const jchar* chars, jsize length) {
     std::lock_guard<std::mutex> lock(vm().mutex);
-    threadOf(env, "NewString");
+    if (misusedWhilePending(threadOf(env, "NewString"), "NewString")) return nullptr;
     if (length < 0 || length > kMaxLength || (chars == nullptr && length > 0)) {
         vm().record.error("NewString with a bad length or null characters");
         return nullptr;
@@ -462,14 +498,14 @@ jstring JNICALL newString(JNIEnv* env, const jchar* chars, jsize length) {
 
 jstring JNICALL newStringUtf(JNIEnv* env, const char* utf) {
     std::lock_guard<std::mutex> lock(vm().mutex);
-    threadOf(env, "NewStringUTF");
+    if (misusedWhilePending(threadOf(env, "NewStringUTF"), "NewStringUTF")) return nullptr;
     if (utf == nullptr) return nullptr;
     return static_cast<jstring>(newRef(stringObject(utf8ToUtf16(cleanUtf8(utf)))));
 }
 
 jobjectArray JNICALL newObjectArray(JNIEnv* env, jsize length, jclass elementClass, jobject initial) {
     std::lock_guard<std::mutex> lock(vm().mutex);
-    threadOf(env, "NewObjectArray");
+    if (misusedWhilePending(threadOf(env, "NewObjectArray"), "NewObjectArray")) return nullptr;
     ObjectPtr cls = derefKind(elementClass, Kind::Class, "NewObjectArray");
     if (!cls || length < 0 || length > kMaxLength) {
         vm().record.error("NewObjectArray with a bad class or length");
@@ -484,7 +520,7 @@ jobjectArray JNICALL newObjectArray(JNIEnv* env, jsize length, jclass elementCla
 
 void JNICALL setObjectArrayElement(JNIEnv* env, jobjectArray array, jsize index, jobject value) {
     std::lock_guard<std::mutex> lock(vm().mutex);
-    threadOf(env, "SetObjectArrayElement");
+    if (misusedWhilePending(threadOf(env, "SetObjectArrayElement"), "SetObjectArrayElement")) return;
     ObjectPtr object = derefKind(array, Kind::Array, "SetObjectArrayElement");
     if (!object) return;
     if (index < 0 || static_cast<size_t>(index) >= object->elements.size()) {
@@ -496,7 +532,7 @@ void JNICALL setObjectArrayElement(JNIEnv* env, jobjectArray array, jsize index,
 
 jobject JNICALL getObjectArrayElement(JNIEnv* env, jobjectArray array, jsize index) {
     std::lock_guard<std::mutex> lock(vm().mutex);
-    threadOf(env, "GetObjectArrayElement");
+    if (misusedWhilePending(threadOf(env, "GetObjectArrayElement"), "GetObjectArrayElement")) return nullptr;
     ObjectPtr object = derefKind(array, Kind::Array, "GetObjectArrayElement");
     if (!object) return nullptr;
     if (index < 0 || static_cast<size_t>(index) >= object->elements.size()) {
@@ -508,14 +544,14 @@ jobject JNICALL getObjectArrayElement(JNIEnv* env, jobjectArray array, jsize ind
 
 jsize JNICALL getArrayLength(JNIEnv* env, jarray array) {
     std::lock_guard<std::mutex> lock(vm().mutex);
-    threadOf(env, "GetArrayLength");
+    if (misusedWhilePending(threadOf(env, "GetArrayLength"), "GetArrayLength")) return 0;
     ObjectPtr object = derefKind(array, Kind::Array, "GetArrayLength");
     return object ? static_cast<jsize>(object->elements.size()) : 0;
 }
 
 const jchar* JNICALL getStringChars(JNIEnv* env, jstring string, jboolean* isCopy) {
     std::lock_guard<std::mutex> lock(vm().mutex);
-    threadOf(env, "GetStringChars");
+    if (misusedWhilePending(threadOf(env, "GetStringChars"), "GetStringChars")) return nullptr;
     ObjectPtr object = derefKind(string, Kind::String, "GetStringChars");
     if (!object) return nullptr;
     std::unique_ptr<jchar[]> copy(new jchar[object->text.size() + 1]);
@@ -529,7 +565,7 @@ const jchar* JNICALL getStringChars(JNIEnv* env, jstring string, jboolean* isCop
 
 jsize JNICALL getStringLength(JNIEnv* env, jstring string) {
     std::lock_guard<std::mutex> lock(vm().mutex);
-    threadOf(env, "GetStringLength");
+    if (misusedWhilePending(threadOf(env, "GetStringLength"), "GetStringLength")) return 0;
     ObjectPtr object = derefKind(string, Kind::String, "GetStringLength");
     return object ? static_cast<jsize>(object->text.size()) : 0;
 }
@@ -553,6 +589,7 @@ jint JNICALL registerNatives(JNIEnv* env, jclass cls, const JNINativeMethod* met
     std::lock_guard<std::mutex> lock(vm().mutex);
     Vm& v = vm();
     ThreadEnv& t = threadOf(env, "RegisterNatives");
+    if (misusedWhilePending(t, "RegisterNatives")) return JNI_ERR;
     ObjectPtr object = derefKind(cls, Kind::Class, "RegisterNatives");
     if (!object || count < 0 || count > 10000 || (methods == nullptr && count > 0)) {
         v.record.error("RegisterNatives with a bad class or method table");
@@ -578,7 +615,7 @@ jint JNICALL registerNatives(JNIEnv* env, jclass cls, const JNINativeMethod* met
 
 jclass JNICALL getObjectClass(JNIEnv* env, jobject object) {
     std::lock_guard<std::mutex> lock(vm().mutex);
-    threadOf(env, "GetObjectClass");
+    if (misusedWhilePending(threadOf(env, "GetObjectClass"), "GetObjectClass")) return nullptr;
     ObjectPtr target = deref(object, "GetObjectClass");
     if (!target) return nullptr;
     const ClassDef* def = target->kind == Kind::Class ? findClassDef("java/lang/Class") : target->cls;
@@ -669,6 +706,8 @@ void fillTables() {
     envTable.CallObjectMethod = &callObjectMethod;
     envTable.CallObjectMethodV = &callObjectMethodV;
     envTable.ExceptionOccurred = &exceptionOccurred;
+    envTable.ExceptionCheck = &exceptionCheck;
+    envTable.Throw = &throwObject;
     envTable.ExceptionDescribe = &exceptionDescribe;
     envTable.ExceptionClear = &exceptionClear;
     envTable.NewString = &newString;
@@ -727,8 +766,12 @@ extern "C" JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, vo
     std::string options = "[";
     for (jint i = 0; i < args->nOptions; ++i)
         options += (i ? "," : "") + jsonString(ansiToUtf8(args->options[i].optionString));
+    wchar_t cwd[4096];
+    DWORD cwdLength = GetCurrentDirectoryW(4096, cwd);
+    std::u16string directory(reinterpret_cast<const char16_t*>(cwd), cwdLength < 4096 ? cwdLength : 0);
     v.record.line("{\"event\":\"create\",\"version\":" + std::to_string(args->version) + ",\"ignoreUnrecognized\":" +
-                  (args->ignoreUnrecognized ? "true" : "false") + ",\"options\":" + options + "]}");
+                  (args->ignoreUnrecognized ? "true" : "false") + ",\"cwd\":" + jsonString(utf16ToUtf8(directory)) +
+                  ",\"options\":" + options + "]}");
     if (v.scenario.createFails) return JNI_ERR;
 
     v.worlds.push_back(buildClasses(v.scenario));

@@ -7,6 +7,7 @@
 #include "config/ConfigIds.h"
 #include "diag/ErrorExit.h"
 #include "jre/JreSearch.h"
+#include "jre/JvmLoader.h"
 #include "jre/JvmHome.h"
 #include "jre/PackedJre.h"
 

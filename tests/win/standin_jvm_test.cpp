@@ -133,12 +133,18 @@ protected:
 };
 
 TEST_F(StandInJvm, RecordsTheCreationArgumentsAsJson) {
-    ASSERT_EQ(create(nullptr, {"-Xmx64m", "-Dp=C:\\dir\\\"q\"", "-Djava.class.path=a.jar;b.jar"}), JNI_OK);
+    wchar_t before[MAX_PATH];
+    DWORD length = GetCurrentDirectoryW(MAX_PATH, before);
+    ASSERT_GT(length, 0u);
+    ASSERT_TRUE(SetCurrentDirectoryW(L"C:\\windows"));
+    jint created = create(nullptr, {"-Xmx64m", "-Dp=C:\\dir\\\"q\"", "-Djava.class.path=a.jar;b.jar"});
+    SetCurrentDirectoryW(before);
+    ASSERT_EQ(created, JNI_OK);
     ASSERT_NE(vm_, nullptr);
     ASSERT_NE(env_, nullptr);
     EXPECT_EQ(lineOf("create"),
-              R"({"event":"create","version":65538,"ignoreUnrecognized":true,"options":["-Xmx64m",)"
-              R"("-Dp=C:\\dir\\\"q\"","-Djava.class.path=a.jar;b.jar"]})");
+              R"({"event":"create","version":65538,"ignoreUnrecognized":true,"cwd":"C:\\windows",)"
+              R"("options":["-Xmx64m","-Dp=C:\\dir\\\"q\"","-Djava.class.path=a.jar;b.jar"]})");
     EXPECT_EQ(lineOf("error"), "");
 }
 
@@ -165,13 +171,31 @@ struct Lookup {
 
 class StandInJvmLookup : public StandInJvm, public ::testing::WithParamInterface<Lookup> {};
 
+// Text of the pending exception, taken and cleared as a careful caller does; "" when none.
+std::u16string takePending(JNIEnv* env) {
+    jthrowable pending = env->ExceptionOccurred();
+    if (!pending) return std::u16string();
+    env->ExceptionClear();
+    jclass cls = env->GetObjectClass(pending);
+    jmethodID toString = cls ? env->GetMethodID(cls, "toString", "()Ljava/lang/String;") : nullptr;
+    jstring description = toString ? static_cast<jstring>(env->CallObjectMethod(pending, toString)) : nullptr;
+    if (!description) return u"<no description>";
+    const jchar* chars = env->GetStringChars(description, nullptr);
+    std::u16string out(reinterpret_cast<const char16_t*>(chars), env->GetStringLength(description));
+    env->ReleaseStringChars(description, chars);
+    return out;
+}
+
 TEST_P(StandInJvmLookup, FindsWhatTheWorldHolds) {
     const Lookup& c = GetParam();
     ASSERT_EQ(create(c.scenario), JNI_OK);
     jclass cls = env_->FindClass(c.cls);
     EXPECT_EQ(cls != nullptr, c.classFound);
+    // A failed lookup leaves the error a real VM raises.
+    EXPECT_EQ(takePending(env_), c.classFound ? u"" : u"java.lang.NoClassDefFoundError: " + toU16(c.cls));
     if (cls != nullptr) {
         EXPECT_EQ(env_->GetStaticMethodID(cls, c.method, c.signature) != nullptr, c.methodFound);
+        EXPECT_EQ(takePending(env_), c.methodFound ? u"" : u"java.lang.NoSuchMethodError: " + toU16(c.method));
     }
     EXPECT_EQ(lineOf("error"), "");
 }
@@ -197,19 +221,31 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(StandInJvm, MainThrowsTheScriptedException) {
     ASSERT_EQ(create(u"main-throws"), JNI_OK);
     callMain({u"x"});
+    EXPECT_TRUE(env_->ExceptionCheck());
     jthrowable pending = env_->ExceptionOccurred();
     ASSERT_NE(pending, nullptr);
-    jclass cls = env_->GetObjectClass(pending);
-    ASSERT_NE(cls, nullptr);
-    jmethodID toString = env_->GetMethodID(cls, "toString", "()Ljava/lang/String;");
-    ASSERT_NE(toString, nullptr);
-    jstring description = static_cast<jstring>(env_->CallObjectMethod(pending, toString));
-    ASSERT_NE(description, nullptr);
-    EXPECT_EQ(text(description), toU16(kFailure));
+    EXPECT_EQ(takePending(env_), toU16(kFailure));
+    // Thrown again, the VM describes it and the describing clears it.
+    EXPECT_EQ(env_->Throw(pending), JNI_OK);
+    EXPECT_TRUE(env_->ExceptionCheck());
     env_->ExceptionDescribe();
-    env_->ExceptionClear();
-    EXPECT_EQ(env_->ExceptionOccurred(), nullptr);
+    EXPECT_FALSE(env_->ExceptionCheck());
     EXPECT_EQ(lineOf("error"), "");
+}
+
+TEST_F(StandInJvm, CallsWhileAnExceptionIsPendingAreMisuse) {
+    ASSERT_EQ(create(nullptr), JNI_OK);
+    EXPECT_EQ(env_->FindClass("com/example/Missing"), nullptr);
+    ASSERT_TRUE(env_->ExceptionCheck());
+    // What a caller may do: look, release, delete.
+    jthrowable pending = env_->ExceptionOccurred();
+    env_->DeleteLocalRef(pending);
+    EXPECT_EQ(lineOf("error"), "");
+    // A lookup now answers null even for a class that exists, and is recorded.
+    EXPECT_EQ(env_->FindClass(kEntry), nullptr);
+    EXPECT_EQ(lineOf("error"), R"({"event":"error","message":"FindClass called while an exception is pending"})");
+    env_->ExceptionClear();
+    EXPECT_NE(env_->FindClass(kEntry), nullptr);
 }
 
 TEST_F(StandInJvm, ScenarioCanRefuseCreation) {

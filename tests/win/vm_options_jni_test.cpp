@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "jre/JreSearch.h"
+#include "jre/JvmLoader.h"
 #include "windows/JvmInterface.h"
 
 using namespace marlo;

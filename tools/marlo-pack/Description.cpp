@@ -11,6 +11,7 @@
 #include "FileIo.h"
 #include "PeImage.h"
 #include "common/Text.h"
+#include "config/LauncherConfig.h"
 
 namespace marlo::pack {
 
@@ -523,6 +524,13 @@ void Parser::run(const toml::table& root, Description& out) {
         for (size_t i = 0; i < out.files.size(); ++i) names += (i ? ";" : "") + out.files[i].name;
         narrow_[cfg::INCLUDED_FILE_COUNT] = {std::to_string(out.files.size()), {}};
         narrow_[cfg::INCLUDED_FILES] = {names, {}};
+    } else {
+        // The launcher reads as many files as the count says: a count without [[files]] would make
+        // it read the block's padding as file data.
+        auto count = narrow_.find(cfg::INCLUDED_FILE_COUNT);
+        if (count != narrow_.end() && atoiRule(count->second.value.c_str()) != 0)
+            error(count->second.where, "INCLUDED_FILE_COUNT is derived from [[files]]; without [[files]] it can "
+                                       "only be 0");
     }
     for (const DefaultText& message : kDefaultMessages) narrow_.insert({message.id, {message.text, {}}});
     narrow_.insert({cfg::LAUNCHER_FLAVOR, {std::string(1, kBrennFlavor), {}}});
