@@ -13,6 +13,12 @@ packages=(
   osslsigncode openssl xvfb xdotool
 )
 
+# --list prints the package names, one a line, for the dependency check.
+if [ "${1:-}" = "--list" ]; then
+  printf '%s\n' "${packages[@]}"
+  exit 0
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

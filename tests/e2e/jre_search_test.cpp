@@ -35,13 +35,14 @@ protected:
         if (library == Library::Garbage) write(home + "/bin/client/jvm.dll", "not a library");
         else fs::copy_file(standInDir() / (library == Library::Good ? "jvm.dll" : "jvm_noentry.dll"), vm);
     }
-    std::string app(const std::string& config) {
-        return pack("app", std::string("launcher = \"marlo\"\narch = \"x64\"\n[config]\nEXECUTABLE_TYPE = 1\n"
+    std::string app(const std::string& config, const std::string& name = "app",
+                    const std::string& vmNotStarted = "The VM did not start") {
+        return pack(name, std::string("launcher = \"marlo\"\narch = \"x64\"\n[config]\nEXECUTABLE_TYPE = 1\n"
                                        "MAIN_CLASS = \"a.B\"\nMIN_JAVA_VERSION = \"1.8\"\n"
                                        "MSG_NO_JVM_BITS = \"No {0}-bit JVM found\"\n"
                                        "MSG_JVM_DAMAGED_64 = \"Damaged JVM at {0}\"\n"
                                        "MSG_ENV_JVM_BROKEN_64 = \"{0} names no working JVM\"\n"
-                                       "MSG_VM_NOT_STARTED = \"The VM did not start\"\n") +
+                                       "MSG_VM_NOT_STARTED = \"" + vmNotStarted + "\"\n") +
                                config);
     }
     int runsOf(const std::string& home) {
@@ -100,6 +101,32 @@ TEST_F(JreSearchE2eTest, LibraryWithoutEntryPointShowsDamagedAndVmNotStarted) {
     ProcessResult run = runWine(exe, {kQuiet});
     EXPECT_EQ(run.exitCode, 83) << run.describe();
     EXPECT_EQ(run.err, "Damaged JVM at jre\nThe VM did not start\n") << run.describe();
+}
+
+// Message 1005 is shown in its wide form: the configured bytes read as ISO 8859-1, then written to
+// standard error in the ANSI code page (1252 here). So byte 0xE9 stays "é", while byte 0x92 (a
+// control character in ISO 8859-1, a quotation mark in code page 1252) becomes "?"; the narrow
+// form would pass 0x92 through unchanged.
+TEST_F(JreSearchE2eTest, VmNotStartedAfterAFailedLoadIsShownInItsWideForm) {
+    makeRuntime("jre", Library::NoEntry);
+    std::string exe = app("JRE_SEARCH_SEQUENCE = [\"Rjre\"]\n", "app", "La VM n\\u0092a pas d\\u00e9marr\\u00e9");
+    ASSERT_FALSE(exe.empty());
+    ProcessResult run = runWine(exe, {kQuiet}, {{"LC_ALL", "C.UTF-8"}});
+    EXPECT_EQ(run.exitCode, 83) << run.describe();
+    EXPECT_EQ(run.err, "Damaged JVM at jre\nLa VM n?a pas d\xE9marr\xE9\n") << run.describe();
+}
+
+// Installed in a folder whose name code page 1252 cannot hold: the narrow paths take the short
+// (8.3) form instead of a look-alike ("Lodz") that names no folder.
+TEST_F(JreSearchE2eTest, OwnRuntimeInAFolderTheCodePageCannotNameIsFound) {
+    const std::string folder = "\xC5\x81\xC3\xB3" "d\xC5\xBA";  // "Łódź" in UTF-8
+    fs::create_directories(path(folder));
+    makeRuntime(folder + "/jre", Library::Good);
+    std::string exe = app("JRE_SEARCH_SEQUENCE = [\"Bjre\"]\n", folder + "/app");
+    ASSERT_FALSE(exe.empty());
+    ProcessResult run = runWine(exe, {kQuiet}, {{"LC_ALL", "C.UTF-8"}});
+    EXPECT_EQ(run.exitCode, 0) << run.describe();
+    EXPECT_EQ(run.err, "") << run.describe();
 }
 
 TEST_F(JreSearchE2eTest, BrokenRuntimeOfJavaHomeVariableNamesTheVariable) {

@@ -295,6 +295,17 @@ TEST_F(StartupTest, MissingTmpFolderPutsTheLogIntoTheRootOfDriveC) {
     EXPECT_TRUE(!shownFile.empty() && fs::equivalent(shownFile, logs[0])) << run.err;
 }
 
+// A parent that collects standard error through a pipe only after the launcher ended must not wait
+// for ever: the message is written, not flushed into a pipe nobody reads yet.
+TEST_F(StartupTest, FatalMessageOnAPipeDoesNotWaitForTheReader) {
+    std::string exe = app();
+    ASSERT_FALSE(exe.empty());
+    ProcessResult run =
+        runWine(probePath(), {"stderr-pipe", "30000", "\"" + toWinPath(exe) + "\" " + kQuiet});
+    EXPECT_EQ(run.exitCode, 0) << run.describe();
+    EXPECT_EQ(run.out, "exit: 83\nstderr: " + std::string(kNoRuntime) + "\\n\n") << run.describe();
+}
+
 // The log is created under a short (8.3) folder name; the message names it in its long form.
 TEST_F(StartupTest, FatalMessageNamesTheLogInItsLongForm) {
     std::string exe = app();

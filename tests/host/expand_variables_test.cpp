@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "TestLog.h"
 #include "common/Text.h"
 #include "windows/VariableExpander.h"
@@ -285,3 +287,67 @@ TEST(EnvironmentPass, NarrowLogsWithNarrowFormat) {
 }
 
 }  // namespace
+
+namespace {
+
+size_t stopLines(const CapturedLog& log) {
+    size_t n = 0;
+    for (const std::string& line : log.lines())
+        if (line.rfind("expansion stopped: limit of ", 0) == 0) ++n;
+    return n;
+}
+
+}  // namespace
+
+// Variables that refer to each other double the text at every entry: V0 holds ${V1}${V1}, V1
+// holds ${V2}${V2}, and so on, 2^40 copies in the end. The run stops at a limit, once.
+TEST(ExpansionBounds, DoublingVariablesStop) {
+    std::vector<std::u16string> entries;
+    for (int i = 0; i < 40; ++i) {
+        const std::u16string next = u"${V" + marlo::test::u16(std::to_string(i + 1)) + u"}";
+        entries.push_back(u"V" + marlo::test::u16(std::to_string(i)) + u"=" + next + next);
+    }
+    entries.push_back(u"V40=0123456789");
+    std::u16string block;
+    for (const std::u16string& e : entries) block += e + u'\0';
+    block += u'\0';
+    std::string narrow(block.begin(), block.end());
+
+    CapturedLog log;
+    std::u16string wide = u"-Dp=${V0}";
+    expandWithValues(wide, wideValues(), block.c_str());
+    EXPECT_LE(wide.size(), kMaxExpandedLength);
+    EXPECT_EQ(wide.rfind(u"-Dp=", 0), 0u);
+    EXPECT_EQ(stopLines(log), 1u);
+
+    std::string text = "-Dp=${V0}";
+    expandWithValues(text, NarrowExpansionValues(), narrow.c_str());
+    EXPECT_LE(text.size(), kMaxExpandedLength);
+    EXPECT_EQ(stopLines(log), 2u);
+}
+
+// Many replacements in a long text: the length stays below its limit, the characters written add
+// up past the work limit, and the rest of the text is left as it was.
+TEST(ExpansionBounds, ManyReplacementsInALongTextStopAtTheWorkLimit) {
+    std::string text(200000, '.');
+    for (int i = 0; i < 400; ++i) text += "${X}";
+    const std::string block = narrowBlock({"X=y"});
+    CapturedLog log;
+    expandWithValues(text, NarrowExpansionValues(), block.c_str());
+    EXPECT_EQ(stopLines(log), 1u);
+    const size_t done = kMaxExpansionWork / 200000;  // about that many were made
+    const size_t replaced = static_cast<size_t>(std::count(text.begin(), text.end(), 'y'));
+    EXPECT_GT(replaced, done - 5);
+    EXPECT_LT(replaced, 400u);
+    EXPECT_EQ(text.find("${X}"), 200000 + replaced);  // in order, the rest untouched
+}
+
+TEST(ExpansionBounds, OrdinaryLongExpansionIsComplete) {
+    std::u16string text;
+    for (int i = 0; i < 100; ++i) text += u"${PATH};";
+    const std::u16string block = wideBlock({u"PATH=C:\\a\\long\\folder\\name\\that\\repeats"});
+    CapturedLog log;
+    expandWithValues(text, wideValues(), block.c_str());
+    EXPECT_EQ(text.find(u"${"), std::u16string::npos);
+    EXPECT_EQ(stopLines(log), 0u);
+}

@@ -8,6 +8,11 @@
 //       then presses the dialog's OK (or default) button and waits until the dialog is gone.
 //   probe.exe list-windows [--pid PID] [--exe NAME]
 //       Prints the top-level windows, optionally of one process.
+//   probe.exe stderr-pipe MS COMMANDLINE
+//       Starts COMMANDLINE with its standard error on an anonymous pipe and waits up to MS
+//       milliseconds for it to end without reading the pipe, as a parent that collects the output
+//       afterwards does. Prints "exit: CODE" or "exit: timeout" (the process is then ended), then
+//       "stderr: TEXT" with what the pipe held.
 //
 // Output is UTF-8, one item per line as "key: value"; backslash, CR, LF and tab in values are
 // written as \\, \r, \n and \t so that multi-line texts stay on one line.
@@ -205,9 +210,50 @@ bool parseNumber(const wchar_t* text, DWORD* value) {
 
 }  // namespace
 
+int stderrPipe(DWORD timeoutMs, const wchar_t* commandLine) {
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) return kExitUsage;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdError = writeEnd;
+    PROCESS_INFORMATION process = {};
+    std::wstring line = commandLine;
+    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+        writeOut("exit: not started\n");
+        return kExitUsage;
+    }
+    CloseHandle(writeEnd);
+    CloseHandle(process.hThread);
+    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) {
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        writeOut("exit: " + std::to_string(code) + "\n");
+    } else {
+        writeOut("exit: timeout\n");
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
+    CloseHandle(process.hProcess);
+    std::string bytes;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+    CloseHandle(readEnd);
+    printItem("stderr", std::wstring(bytes.begin(), bytes.end()));
+    return 0;
+}
+
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) return usage();
     std::wstring command = argv[1];
+    if (command == L"stderr-pipe") {
+        DWORD timeoutMs = 0;
+        if (argc != 4 || !parseNumber(argv[2], &timeoutMs)) return usage();
+        return stderrPipe(timeoutMs, argv[3]);
+    }
     Options options;
     for (int i = 2; i < argc; ++i) {
         std::wstring arg = argv[i];

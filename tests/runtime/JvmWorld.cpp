@@ -114,6 +114,10 @@ bool parseScenario(const std::string& text, Scenario& scenario, std::string& err
             scenario.noMainClass = true;
         } else if (word == "no-main-method") {
             scenario.noMainMethod = true;
+        } else if (word == "no-brenn-entry") {
+            scenario.noBrennEntry = true;
+        } else if (word == "no-splash-method") {
+            scenario.noSplashMethod = true;
         } else if (word == "main-throws") {
             scenario.mainThrows = true;
         } else if (word == "first-run=false") {
@@ -144,8 +148,9 @@ std::deque<ClassDef> buildClasses(const Scenario& scenario) {
     std::deque<ClassDef> classes;
     const std::string mainSignature = "([Ljava/lang/String;)V";
     for (const char* entry : {kEntryBrenn, kEntryKavora}) {
-        if (scenario.noMainClass) continue;
-        ClassDef entryClass{entry, {{"initAwtSplashConfig", kSplashSignature, true}}};
+        if (scenario.noMainClass || (scenario.noBrennEntry && std::string(entry) == kEntryBrenn)) continue;
+        ClassDef entryClass{entry, {}};
+        if (!scenario.noSplashMethod) entryClass.methods.push_back({"initAwtSplashConfig", kSplashSignature, true});
         if (!scenario.noMainMethod) entryClass.methods.push_back({"main", mainSignature, true});
         classes.push_back(entryClass);
     }

@@ -2,7 +2,8 @@
 // through MARLO_STANDIN_SCENARIO and the JSON-lines record named by MARLO_STANDIN_RECORD. Both
 // variables are read by JNI_CreateJavaVM.
 //
-// Scenario words (comma-separated): create-fails, no-main-class, no-main-method, main-throws,
+// Scenario words (comma-separated): create-fails, no-main-class, no-main-method, no-brenn-entry (the
+// brenn entry class is missing, the kavora one is there), no-splash-method, main-throws,
 // main-waits-file=<path> (up to 120 s), main-exits=<code>, first-run=false, first-run-throws,
 // splash-action=<n> (repeatable: getAction's answers in turn, then 0), splash-text=<text>,
 // register-fails=<class or short class name>. An unknown word makes JNI_CreateJavaVM fail.
@@ -64,6 +65,8 @@ struct Scenario {
     bool createFails = false;
     bool noMainClass = false;
     bool noMainMethod = false;
+    bool noBrennEntry = false;
+    bool noSplashMethod = false;
     bool mainThrows = false;
     bool firstRunFalse = false;
     bool firstRunThrows = false;

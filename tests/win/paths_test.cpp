@@ -207,4 +207,18 @@ TEST(ToAnsi, NewNarrowCopy) {
     EXPECT_EQ(toAnsi(nullptr), "");
 }
 
+// Characters the code page lacks become '?' and count as a loss; best fit would turn "Łódź" into
+// "Lodz", a look-alike that names another folder, and call it lossless.
+TEST(WideToNarrow, CharactersOutsideTheCodePageAreALoss) {
+    if (GetACP() != 1252) GTEST_SKIP() << "written for code page 1252, this is " << GetACP();
+    bool lossy = false;
+    EXPECT_EQ(wideToNarrow(u"C:\\\u0141\u00F3d\u017A", &lossy), "C:\\?\xF3" "d?");
+    EXPECT_TRUE(lossy);
+    EXPECT_EQ(wideToNarrow(u"C:\\caf\u00E9 \u20AC", &lossy), "C:\\caf\xE9 \x80");
+    EXPECT_FALSE(lossy);
+    // A lone surrogate converts to nothing that reads back the same.
+    EXPECT_EQ(wideToNarrow(std::u16string(u"a") + char16_t(0xD800), &lossy).size(), 2u);
+    EXPECT_TRUE(lossy);
+}
+
 }  // namespace

@@ -231,4 +231,27 @@ TEST(ExitLauncher, RemovesTheLauncherTempDir) {
     removeTree(top);
 }
 
+// What the launcher's operator new and library hooks call when it runs out of resources: error
+// 1009 with its own detail through the usual fatal path, which removes the temporary directory.
+TEST(FatalResourceError, ShowsInternalErrorAndRemovesTheTempDir) {
+    // A fixed place: the exit runs in a child process that repeats this setup.
+    const std::u16string top = moduleDirW() + u"marlo_resource_test";
+    removeTree(top);
+    Tree tree(top, false);
+    launcherTempDir() = wideToNarrow(top);
+    BlockContents contents;
+    contents.narrow.push_back({cfg::MSG_INTERNAL_ERROR, "Internal error {0} occurred"});
+    launcherConfig().load(contents, "en");
+    setGuiMessages(false);
+    EXPECT_EXIT(fatalResourceError(kOutOfMemoryDetail), ::testing::ExitedWithCode(1),
+                "^Internal error 21 occurred\n$");
+    EXPECT_FALSE(isDirectory(top));
+    EXPECT_EXIT(fatalResourceError(kLibraryFailureDetail), ::testing::ExitedWithCode(1),
+                "^Internal error 22 occurred\n$");
+    setGuiMessages(true);
+    launcherConfig().clear();
+    launcherTempDir().clear();
+    removeTree(top);
+}
+
 }  // namespace
