@@ -7,3 +7,4 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 include(${CMAKE_SOURCE_DIR}/tests/win/tests.cmake)
 include(${CMAKE_SOURCE_DIR}/tests/probe/probe.cmake)
 include(${CMAKE_SOURCE_DIR}/tests/runtime/runtime.cmake)
+include(${CMAKE_SOURCE_DIR}/tests/bench/bench.cmake)

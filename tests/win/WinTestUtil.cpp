@@ -1,5 +1,7 @@
 #include "WinTestUtil.h"
 
+#include <cstdio>
+
 #include <gtest/gtest.h>
 
 #include "diag/CodePage.h"
@@ -53,8 +55,15 @@ const std::u16string& originalTempDir() {
 ScratchDir::ScratchDir() {
     static unsigned counter = 0;
     for (;;) {
-        path_ = originalTempDir() + u"\\marlo_wt_" + widen(std::to_string(GetCurrentProcessId())) + u"_" +
-                widen(std::to_string(++counter));
+        // Eight hexadecimal digits (process id, then a counter): a name that is its own 8.3 short
+        // name. Wine makes the short names of longer names from a 15-bit hash, so two folders can
+        // share one, and the version probe starts java.exe by its short path: with scratch folders
+        // that outlive their test (a loaded jvm.dll cannot be deleted) it then ran another
+        // folder's stand-in.
+        char name[16];
+        std::snprintf(name, sizeof name, "%04X%04X", static_cast<unsigned>(GetCurrentProcessId() & 0xFFFF),
+                      ++counter & 0xFFFF);
+        path_ = originalTempDir() + u"\\" + widen(name);
         if (CreateDirectoryW(W(path_), nullptr)) break;
         if (GetLastError() != ERROR_ALREADY_EXISTS) {
             ADD_FAILURE() << "cannot create a scratch folder";

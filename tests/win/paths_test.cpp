@@ -221,4 +221,15 @@ TEST(WideToNarrow, CharactersOutsideTheCodePageAreALoss) {
     EXPECT_TRUE(lossy);
 }
 
+// The version probe starts java.exe by its short path. Under Wine the short names of long names
+// are hashes that two folders can share; scratch folders are named so that they need none.
+TEST(ScratchDir, IsItsOwnShortName) {
+    ScratchDir scratch;
+    wchar_t shortForm[MAX_PATH];
+    DWORD n = GetShortPathNameW(W(scratch.pathW()), shortForm, MAX_PATH);
+    ASSERT_GT(n, 0u);
+    EXPECT_EQ(CompareStringOrdinal(shortForm, -1, W(scratch.pathW()), -1, TRUE), CSTR_EQUAL)
+        << wideToNarrow(U(shortForm)) << " vs " << scratch.pathA();
+}
+
 }  // namespace

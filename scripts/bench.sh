@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Start-up benchmark under Wine, side by side in one run with one persistent wineserver:
+# - warm start: the packed x64 launcher (version cached, log off, the stand-in VM returning at
+#   once) against bench_baseline.exe, which imports the same system DLLs, loads the same jvm.dll
+#   and does the least an in-process launcher must (create the VM, call main, destroy it);
+# - cold start: the same with the version cache emptied before every launcher run (one probe);
+# - the sizes of the four launchers.
+# Runs alternate launcher and baseline; the table gives medians and their ratio.
+#   scripts/bench.sh [RUNS]      (default 21; needs a build: cmake --build --preset default)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-21}
+bin=build/bin
+win=build/win64/bin
+for f in "$bin/marlo-pack" "$bin/marlo64.exe" "$win/bench_baseline.exe" "$win/runtime/java.exe" \
+         "$win/runtime/jvm.dll"; do
+  [ -f "$f" ] || { echo "bench: $f is missing; build first (cmake --build --preset default)" >&2; exit 2; }
+done
+
+work=$(mktemp -d /tmp/marlo-bench.XXXXXX)
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+unset DISPLAY BRENN_LOG KAVORA_LOG BRENN_JAVA_HOME KAVORA_JAVA_HOME MARLO_STANDIN_RECORD MARLO_STANDIN_SCENARIO
+cleanup() { wineserver -k >/dev/null 2>&1 || true; rm -rf "$work"; }
+trap cleanup EXIT
+mkdir -p "$WINEPREFIX"
+wineserver -p
+wineboot -i >/dev/null 2>&1
+
+app="$work/app"
+mkdir -p "$app/jre/bin/server"
+cp "$win/runtime/java.exe" "$app/jre/bin/java.exe"
+cp "$win/runtime/java.exe" "$app/jre/bin/javaw.exe"
+cp "$win/runtime/jvm.dll" "$app/jre/bin/server/jvm.dll"
+printf 'first_line=java version "1.8.0_60"\r\n' > "$app/jre/bin/stand-in.cfg"
+cp "$win/bench_baseline.exe" "$app/"
+cat > "$app/app.toml" <<'TOML'
+launcher = "marlo"
+arch = "x64"
+[config]
+MAIN_CLASS = "com.example.App"
+CLASS_PATH = ["A0app.jar"]
+MIN_JAVA_VERSION = "1.8"
+JRE_SEARCH_SEQUENCE = ["Rjre"]
+TOML
+"$bin/marlo-pack" pack "$app/app.toml" -o "$app/app.exe" >/dev/null
+jvm=$(winepath -w "$app/jre/bin/server/jvm.dll")
+
+# Microseconds of one run; a failing run stops the benchmark.
+timed() {
+  local start end
+  start=$(date +%s%N)
+  if ! "$@" >/dev/null 2>&1; then echo "bench: failed: $*" >&2; exit 1; fi
+  end=$(date +%s%N)
+  echo $(((end - start) / 1000))
+}
+median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : int((v[NR / 2] + v[NR / 2 + 1]) / 2)}'; }
+probes() { [ -f "$app/jre/bin/runs.log" ] && grep -c . "$app/jre/bin/runs.log" || echo 0; }
+clear_cache() { wine reg delete 'HKCU\Software\orvane\brenn\jvms' /f >/dev/null 2>&1 || true; }
+
+cd "$app"
+# Warm-up: the first runs map the programs and fill the version cache.
+timed wine app.exe >/dev/null
+timed wine bench_baseline.exe "$jvm" >/dev/null
+
+warm_launcher=() warm_baseline=()
+before=$(probes)
+for _ in $(seq "$runs"); do
+  warm_launcher+=("$(timed wine app.exe)")
+  warm_baseline+=("$(timed wine bench_baseline.exe "$jvm")")
+done
+warm_children=$(($(probes) - before))
+
+cold_launcher=() cold_baseline=()
+before=$(probes)
+for _ in $(seq "$runs"); do
+  clear_cache
+  cold_launcher+=("$(timed wine app.exe)")
+  cold_baseline+=("$(timed wine bench_baseline.exe "$jvm")")
+done
+cold_children=$(($(probes) - before))
+cd - >/dev/null
+
+row() {
+  local name=$1 l b
+  l=$(printf '%s\n' "${@:2:$runs}" | median)
+  b=$(printf '%s\n' "${@:$((runs + 2))}" | median)
+  awk -v n="$name" -v l="$l" -v b="$b" \
+    'BEGIN {printf "| %-28s | %9.1f ms | %9.1f ms | %6.3f | %+6.1f %% |\n", n, l / 1000, b / 1000, l / b, (l / b - 1) * 100}'
+}
+size() { stat -c %s "$bin/$1"; }
+
+echo "Start-up under Wine 64-bit ($(wine --version)), $runs alternating runs each, medians"
+echo
+echo "| start                        |   launcher   |   baseline   |  ratio | overhead |"
+echo "|------------------------------|--------------|--------------|--------|----------|"
+row "warm (version cached)" "${warm_launcher[@]}" "${warm_baseline[@]}"
+row "cold (one version probe)" "${cold_launcher[@]}" "${cold_baseline[@]}"
+echo
+echo "Child processes: $warm_children in $runs warm starts, $cold_children in $runs cold starts."
+echo
+echo "| launcher    |     bytes |"
+echo "|-------------|-----------|"
+for exe in marlo.exe pivok.exe marlo64.exe pivok64.exe; do
+  printf '| %-11s | %9s |\n' "$exe" "$(size "$exe")"
+done

@@ -1,0 +1,8 @@
+# The baseline program of the start-up benchmark (x64, run under Wine by scripts/bench.sh).
+add_executable(bench_baseline WIN32 ${CMAKE_SOURCE_DIR}/tests/bench/baseline.cpp)
+target_compile_definitions(bench_baseline PRIVATE ${MARLO_WIN_DEFS})
+target_compile_options(bench_baseline PRIVATE ${MARLO_WARNINGS} ${MARLO_SIZE_FLAGS})
+target_include_directories(bench_baseline PRIVATE ${CMAKE_SOURCE_DIR}/src/windows/jni)
+target_include_directories(bench_baseline SYSTEM PRIVATE ${MARLO_JNI_INCLUDE_DIR})
+target_link_options(bench_baseline PRIVATE -municode -static -s)
+target_link_libraries(bench_baseline PRIVATE comctl32 user32 gdi32 advapi32 kernel32)
