@@ -14,6 +14,7 @@ set(MARLO_CORE_SOURCES
   src/jre/JvmHome.cpp
   src/launcher/CommandLine.cpp
   src/launcher/ConsoleSwitches.cpp
+  src/system/NativeLibraryPath.cpp
   src/windows/LocaleCode.cpp
   src/windows/MainArguments.cpp
   src/windows/VariableExpander.cpp
@@ -22,6 +23,7 @@ set(MARLO_CORE_SOURCES
 
 set(MARLO_SHELL_SOURCES
   src/config/ConfigReader.cpp
+  src/config/IncludedFiles.cpp
   src/diag/CodePage.cpp
   src/diag/ErrorExit.cpp
   src/diag/Log.cpp
@@ -33,6 +35,8 @@ set(MARLO_SHELL_SOURCES
   src/jre/PackedJre.cpp
   src/launcher/Startup.cpp
   src/system/Console.cpp
+  src/system/NativeLibraryPathWin.cpp
+  src/system/Reboot.cpp
   src/windows/JavaVMLauncher.cpp
   src/windows/LocaleCodeWin.cpp
   src/windows/VariableExpanderWin.cpp

@@ -4,16 +4,18 @@
 #   once) against bench_baseline.exe, which imports the same system DLLs, loads the same jvm.dll
 #   and does the least an in-process launcher must (create the VM, call main, destroy it);
 # - cold start: the same with the version cache emptied before every launcher run (one probe);
+# - extraction of one 50 MB included file: the launcher's start with that file less its warm start,
+#   against bench_copy.exe copying the same file with CopyFileW less its run on an empty file;
 # - the sizes of the four launchers.
-# Runs alternate launcher and baseline; the table gives medians and their ratio.
+# Runs alternate launcher and baseline; the tables give medians and their ratio.
 #   scripts/bench.sh [RUNS]      (default 21; needs a build: cmake --build --preset default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-21}
 bin=build/bin
 win=build/win64/bin
-for f in "$bin/marlo-pack" "$bin/marlo64.exe" "$win/bench_baseline.exe" "$win/runtime/java.exe" \
-         "$win/runtime/jvm.dll"; do
+for f in "$bin/marlo-pack" "$bin/marlo64.exe" "$win/bench_baseline.exe" "$win/bench_copy.exe" \
+         "$win/runtime/java.exe" "$win/runtime/jvm.dll"; do
   [ -f "$f" ] || { echo "bench: $f is missing; build first (cmake --build --preset default)" >&2; exit 2; }
 done
 
@@ -32,17 +34,20 @@ cp "$win/runtime/java.exe" "$app/jre/bin/java.exe"
 cp "$win/runtime/java.exe" "$app/jre/bin/javaw.exe"
 cp "$win/runtime/jvm.dll" "$app/jre/bin/server/jvm.dll"
 printf 'first_line=java version "1.8.0_60"\r\n' > "$app/jre/bin/stand-in.cfg"
-cp "$win/bench_baseline.exe" "$app/"
-cat > "$app/app.toml" <<'TOML'
-launcher = "marlo"
+cp "$win/bench_baseline.exe" "$win/bench_copy.exe" "$app/"
+description='launcher = "marlo"
 arch = "x64"
 [config]
 MAIN_CLASS = "com.example.App"
 CLASS_PATH = ["A0app.jar"]
 MIN_JAVA_VERSION = "1.8"
-JRE_SEARCH_SEQUENCE = ["Rjre"]
-TOML
+JRE_SEARCH_SEQUENCE = ["Rjre"]'
+printf '%s\n' "$description" > "$app/app.toml"
 "$bin/marlo-pack" pack "$app/app.toml" -o "$app/app.exe" >/dev/null
+head -c 52428800 /dev/urandom > "$app/data.bin"
+: > "$app/empty.bin"
+printf '%s\n[[files]]\nname = "data.bin"\nsource = "data.bin"\n' "$description" > "$app/files.toml"
+"$bin/marlo-pack" pack "$app/files.toml" -o "$app/files.exe" >/dev/null
 jvm=$(winepath -w "$app/jre/bin/server/jvm.dll")
 
 # Microseconds of one run; a failing run stops the benchmark.
@@ -56,6 +61,8 @@ timed() {
 median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : int((v[NR / 2] + v[NR / 2 + 1]) / 2)}'; }
 probes() { [ -f "$app/jre/bin/runs.log" ] && grep -c . "$app/jre/bin/runs.log" || echo 0; }
 clear_cache() { wine reg delete 'HKCU\Software\orvane\brenn\jvms' /f >/dev/null 2>&1 || true; }
+# A normal end leaves the extracted files to the Java side; the stand-in leaves them, so they go here.
+clear_extracted() { rm -rf "$WINEPREFIX"/drive_c/users/*/Temp/brn*.tmp_dir* "$app/copy.bin"; }
 
 cd "$app"
 # Warm-up: the first runs map the programs and fill the version cache.
@@ -78,6 +85,19 @@ for _ in $(seq "$runs"); do
   cold_baseline+=("$(timed wine bench_baseline.exe "$jvm")")
 done
 cold_children=$(($(probes) - before))
+
+timed wine files.exe >/dev/null
+clear_extracted
+extract_launcher=() extract_baseline=() copy_data=() copy_empty=()
+for _ in $(seq "$runs"); do
+  extract_launcher+=("$(timed wine files.exe)")
+  clear_extracted
+  extract_baseline+=("$(timed wine app.exe)")
+  copy_data+=("$(timed wine bench_copy.exe data.bin copy.bin)")
+  clear_extracted
+  copy_empty+=("$(timed wine bench_copy.exe empty.bin copy.bin)")
+  clear_extracted
+done
 cd - >/dev/null
 
 row() {
@@ -97,6 +117,19 @@ row "warm (version cached)" "${warm_launcher[@]}" "${warm_baseline[@]}"
 row "cold (one version probe)" "${cold_launcher[@]}" "${cold_baseline[@]}"
 echo
 echo "Child processes: $warm_children in $runs warm starts, $cold_children in $runs cold starts."
+
+diff_ms() {  # median of the first runs less median of the second, in ms
+  local a b
+  a=$(printf '%s\n' "${@:1:$runs}" | median)
+  b=$(printf '%s\n' "${@:$((runs + 1))}" | median)
+  awk -v a="$a" -v b="$b" 'BEGIN {printf "%.1f", (a - b) / 1000}'
+}
+extract=$(diff_ms "${extract_launcher[@]}" "${extract_baseline[@]}")
+copy=$(diff_ms "${copy_data[@]}" "${copy_empty[@]}")
+echo
+echo "| 50 MB included file          |   launcher   | CopyFileW    |  ratio |"
+echo "|------------------------------|--------------|--------------|--------|"
+awk -v e="$extract" -v c="$copy" 'BEGIN {printf "| %-28s | %9.1f ms | %9.1f ms | %6.2f |\n", "extraction against a copy", e, c, (c > 0 ? e / c : 0)}'
 echo
 echo "| launcher    |     bytes |"
 echo "|-------------|-----------|"

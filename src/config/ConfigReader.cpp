@@ -55,6 +55,15 @@ void* openOwnExecutable() {
     return file;
 }
 
+int64_t readLongField(void* file) {
+    FileSource source(static_cast<HANDLE>(file));
+    BlockReader reader(source);
+    BlockError error = BlockError::None;
+    int64_t value = reader.readLong(&error);
+    if (error != BlockError::None) fatalError(blockErrorMessage(error));
+    return value;
+}
+
 int readConfigBlock(const ArgVector& args) {
     HANDLE file = static_cast<HANDLE>(openOwnExecutable());
     FileSource source(file);

@@ -8,6 +8,7 @@
 #include "common/Text.h"
 #include "common/Win.h"
 #include "config/ConfigIds.h"
+#include "diag/CodePage.h"
 #include "diag/ErrorExit.h"
 #include "diag/Log.h"
 #include "diag/PathRules.h"
@@ -54,6 +55,25 @@ struct NarrowApi {
     static BOOL removeDirectory(const String& path) { return RemoveDirectoryA(path.c_str()); }
     static String home() { return homeDirectory(environmentValue("HOMEDRIVE"), environmentValue("HOMEPATH")); }
     static void logHome(const String& home) { logMessage(u"No temp dir defined. Using home %S", home.c_str()); }
+    // Whether the narrow name of the root lost characters. The narrow API writes '?' for some
+    // characters the code page lacks and a look-alike for others ("L" for "\u0141"), and a
+    // look-alike names another folder; so the wide name of the same folder is converted as well.
+    static bool lossy(bool fromHome) {
+        std::u16string wide;
+        if (fromHome) {
+            wide = homeDirectory(environmentValue(u"HOMEDRIVE"), environmentValue(u"HOMEPATH"));
+        } else {
+            wchar_t buffer[kPathLimit];
+            DWORD n = GetTempPathW(kPathLimit, buffer);
+            if (n > 0 && n < kPathLimit) wide = U(buffer);
+        }
+        wchar_t longForm[kPathLimit];
+        DWORD m = wide.empty() ? 0 : GetLongPathNameW(W(wide), longForm, kPathLimit);
+        if (m > 0 && m < kPathLimit) wide = U(longForm);
+        bool lost = false;
+        wideToNarrow(wide, &lost);
+        return lost;
+    }
 };
 
 struct WideApi {
@@ -69,6 +89,7 @@ struct WideApi {
     static BOOL removeDirectory(const String& path) { return RemoveDirectoryW(W(path)); }
     static String home() { return homeDirectory(environmentValue(u"HOMEDRIVE"), environmentValue(u"HOMEPATH")); }
     static void logHome(const String& home) { logMessage(u"No temp dir defined. Using home %s", home.c_str()); }
+    static bool lossy(bool) { return false; }
 };
 
 template <typename Api>
@@ -91,6 +112,7 @@ typename Api::String tempRoot() {
     logMessage(u"GetTempPath returned %d (last error %d)", static_cast<int>(n), static_cast<int>(error));
     String root;
     if (n > 0 && n < kPathLimit) root = buffer;
+    const bool fromHome = root.empty();
     if (root.empty()) {
         root = Api::home();
         Api::logHome(root);
@@ -101,7 +123,7 @@ typename Api::String tempRoot() {
     Ch longForm[kPathLimit];
     DWORD m = Api::longPath(root, longForm, kPathLimit);
     String tested = (m > 0 && m < kPathLimit) ? String(longForm) : root;
-    if (tested.find(Ch('?')) == String::npos) return root;
+    if (tested.find(Ch('?')) == String::npos && !Api::lossy(fromHome)) return root;
 
     // The narrow form of the root cannot name it; use a directory whose name survives.
     Ch windowsDir[kPathLimit];

@@ -3,6 +3,7 @@
 
 #include "common/ArgVector.h"
 #include "common/Win.h"
+#include "config/IncludedFiles.h"
 #include "config/LauncherConfig.h"
 #include "diag/CodePage.h"
 #include "diag/ErrorExit.h"
@@ -10,6 +11,8 @@
 #include "launcher/ConsoleSwitches.h"
 #include "launcher/Startup.h"
 #include "system/Console.h"
+#include "system/NativeLibraryPath.h"
+#include "system/Reboot.h"
 #include "windows/JavaVMLauncher.h"
 
 using namespace marlo;
@@ -49,7 +52,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandTail, int /*showC
     const char* tail = commandTail ? commandTail : "";
 
     if (tail[0] != 0 && std::strcmp(tail, "__kvr_reboot") == 0) {
-        // The reboot itself is not part of this build yet; nothing else may run on this path.
+        // Nothing else runs on this path: no configuration, no log, no message.
+        rebootMachine();
         return 0;
     }
     if (std::strncmp(tail, "__kvr_lang_restart", 18) == 0) startupState().languageRestart = true;
@@ -59,6 +63,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandTail, int /*showC
     splitCommandLine(U(GetCommandLineW()), args);
     prepareStartup(instance, args);
     applyConsoleSwitches(args);
+    if (extractIncludedFiles(true) != 0) fatalConfiguredError(cfg::MSG_INTERNAL_ERROR, "16");
+    prependNativeLibraryPath();
     // Messages are shown inside; a missing runtime has its own exit code.
     if (!LoadDLL(true)) exitLauncher(83);
     if (!launchProgram(args, true)) fatalConfiguredErrorW(cfg::MSG_VM_NOT_STARTED);

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "common/Win.h"
+#include "config/IncludedFiles.h"
 #include "config/LauncherConfig.h"
 #include "diag/ErrorExit.h"
 #include "diag/Log.h"
@@ -198,8 +199,8 @@ bool invokeMain(JNIEnv* env, const ArgVector& args) {
 
 bool launchProgram(const ArgVector& args, bool destroyVm) {
     logMessage(u"launching program");
-    // The single-instance guard and file extraction feed these once they exist in this build.
-    LauncherProperties properties = gatherLauncherProperties(std::string(), 0);
+    // The single-instance guard feeds the semaphore name once it exists in this build.
+    LauncherProperties properties = gatherLauncherProperties(std::string(), unextractedPosition());
     if (!createJavaVm(args, properties)) {
         logError(u"could not initialize JVM");
         return false;

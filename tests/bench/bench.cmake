@@ -6,3 +6,7 @@ target_include_directories(bench_baseline PRIVATE ${CMAKE_SOURCE_DIR}/src/window
 target_include_directories(bench_baseline SYSTEM PRIVATE ${MARLO_JNI_INCLUDE_DIR})
 target_link_options(bench_baseline PRIVATE -municode -static -s)
 target_link_libraries(bench_baseline PRIVATE comctl32 user32 gdi32 advapi32 kernel32)
+
+add_executable(bench_copy ${CMAKE_SOURCE_DIR}/tests/bench/copy.cpp)
+target_compile_options(bench_copy PRIVATE ${MARLO_WARNINGS})
+target_link_options(bench_copy PRIVATE -municode -static -s)

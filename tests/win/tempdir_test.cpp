@@ -96,6 +96,23 @@ TEST_F(TempRootTest, UnrepresentableNarrowNameFallsBackToWindowsTemp) {
     EXPECT_EQ(chooseTempRootW(), odd + u"\\");
 }
 
+// "\u0141\u00F3d\u017A": the narrow API turns it into the look-alike "Lodz" rather than '?', which
+// names a folder that does not exist; the root still falls back.
+TEST_F(TempRootTest, LookAlikeNarrowNameFallsBackToWindowsTemp) {
+    ScratchDir scratch;
+    const std::u16string odd = scratch.pathW() + u"\\\u0141\u00F3d\u017A";
+    bool lossy = false;
+    wideToNarrow(odd, &lossy);
+    if (!lossy) GTEST_SKIP() << "the ANSI code page can name this folder";
+    makeDir(odd);
+    useTemp(odd);
+    char windows[MAX_PATH];
+    UINT n = GetWindowsDirectoryA(windows, MAX_PATH);
+    ASSERT_GT(n, 0u);
+    EXPECT_EQ(chooseTempRoot(), std::string(windows, n) + "\\temp");
+    EXPECT_EQ(chooseTempRootW(), odd + u"\\");
+}
+
 TEST(IsWritableDirectory, ProbeIsMadeAndRemoved) {
     ScratchDir scratch;
     EXPECT_TRUE(isWritableDirectory(scratch.pathA()));

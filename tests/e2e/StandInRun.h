@@ -1,0 +1,130 @@
+// Runs of the packed x64 launcher against the stand-in runtime laid out beside it (jre\bin with
+// java.exe, javaw.exe and server\jvm.dll), and what the stand-in VM recorded: the options it was
+// created with, the main call, every JNI call. Shared by the end-to-end tests of the VM start.
+#pragma once
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "Harness.h"
+
+namespace marlo::e2e::standin {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using Strings = std::vector<std::string>;
+
+inline const char kMainClass[] = "com.example.App";
+inline const char kBrennEntry[] = "com/brenn/runtime/WinLauncher";
+inline const char kKavoraEntry[] = "com/kavora/runtime/launcher/WinLauncher";
+inline const char kClassPathPrefix[] = "-Djava.class.path=";
+inline const char kVmNotStarted[] =
+    "The JVM could not be started. The maximum heap size (-Xmx) might be too large or an antivirus or firewall tool "
+    "could block the execution.";
+
+inline fs::path standInDir() { return fs::path(probePath()).parent_path() / "runtime"; }
+
+inline bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+
+inline std::string lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+inline std::string joined(const Strings& items) {
+    std::string out;
+    for (const std::string& item : items) out += "  [" + item + "]\n";
+    return out;
+}
+
+// Index of the first element equal to value, or -1.
+inline int indexOf(const Strings& items, const std::string& value) {
+    auto it = std::find(items.begin(), items.end(), value);
+    return it == items.end() ? -1 : static_cast<int>(it - items.begin());
+}
+
+inline bool anyStartsWith(const Strings& items, const std::string& prefix) {
+    return std::any_of(items.begin(), items.end(), [&](const std::string& s) { return startsWith(s, prefix); });
+}
+
+// What one launcher run left behind.
+struct Start {
+    ProcessResult run;
+    std::vector<json> events;
+    std::string recordText;
+
+    const json* event(const std::string& name) const {
+        for (const json& e : events)
+            if (e.value("event", "") == name) return &e;
+        return nullptr;
+    }
+    Strings options() const {
+        const json* create = event("create");
+        return create ? create->at("options").get<Strings>() : Strings();
+    }
+    Strings mainArgs() const {
+        const json* main = event("main");
+        return main ? main->at("args").get<Strings>() : Strings();
+    }
+    std::string describe() const { return run.describe() + "\n--- record ---\n" + recordText; }
+};
+
+class StandInTest : public E2eTest {
+protected:
+    void SetUp() override {
+        E2eTest::SetUp();
+        if (HasFatalFailure()) return;
+        // jre/bin/{java,javaw}.exe answering the version probe, jre/bin/server/jvm.dll.
+        fs::create_directories(path("jre/bin/server"));
+        for (const char* name : {"java.exe", "javaw.exe"})
+            fs::copy_file(standInDir() / "java.exe", path("jre/bin/") + name, fs::copy_options::overwrite_existing);
+        fs::copy_file(standInDir() / "jvm.dll", path("jre/bin/server/jvm.dll"), fs::copy_options::overwrite_existing);
+        write("jre/bin/stand-in.cfg", "first_line=java version \"1.8.0_60\"\r\n");
+    }
+
+    // Packs app.exe; config holds the [config] lines beyond the common ones.
+    std::string app(int executableType, const std::string& config, const std::string& name = "app") {
+        return pack(name, "launcher = \"marlo\"\narch = \"x64\"\n[config]\nEXECUTABLE_TYPE = " +
+                               std::to_string(executableType) + "\nMAIN_CLASS = \"" + kMainClass +
+                               "\"\nMIN_JAVA_VERSION = \"1.8\"\nJRE_SEARCH_SEQUENCE = [\"Rjre\"]\n" + config);
+    }
+
+    // Runs the launcher with a fresh record file and the given stand-in scenario.
+    Start start(const std::string& exe, const Strings& args, const std::string& scenario = "",
+                EnvOverrides env = {}) {
+        const std::string record = path("record" + std::to_string(++records_) + ".jsonl");
+        env["MARLO_STANDIN_RECORD"] = toWinPath(record);
+        env["MARLO_STANDIN_SCENARIO"] = scenario;
+        // The console code page property is passed only without MANPATH; keep the caller's out.
+        if (env.find("MANPATH") == env.end()) env["MANPATH"] = std::nullopt;
+        Start s;
+        s.run = runWine(exe, args, env);
+        s.recordText = readFile(record);
+        std::istringstream lines(s.recordText);
+        std::string line;
+        while (std::getline(lines, line)) {
+            if (line.empty()) continue;
+            try {
+                s.events.push_back(json::parse(line));
+            } catch (const json::exception& e) {
+                ADD_FAILURE() << "bad record line: " << line << "\n" << e.what();
+            }
+        }
+        // A misuse the stand-in noticed fails the test through the harness.
+        return s;
+    }
+
+    std::string winPath(const std::string& name) { return toWinPath(path(name)); }
+
+private:
+    int records_ = 0;
+};
+
+}  // namespace marlo::e2e::standin
