@@ -7,14 +7,15 @@
 # - extraction of one 50 MB included file: the launcher's start with that file less its warm start,
 #   against bench_copy.exe copying the same file with CopyFileW less its run on an empty file;
 # - the sizes of the four launchers.
-# Runs alternate launcher and baseline; the tables give medians and their ratio.
+# Runs alternate launcher and baseline and are timed from inside Wine (bench_run.exe); the tables
+# give medians and their ratio.
 #   scripts/bench.sh [RUNS]      (default 21; needs a build: cmake --build --preset default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-21}
 bin=build/bin
 win=build/win64/bin
-for f in "$bin/marlo-pack" "$bin/marlo64.exe" "$win/bench_baseline.exe" "$win/bench_copy.exe" \
+for f in "$bin/marlo-pack" "$bin/marlo64.exe" "$win/bench_baseline.exe" "$win/bench_copy.exe" "$win/bench_run.exe" \
          "$win/runtime/java.exe" "$win/runtime/jvm.dll"; do
   [ -f "$f" ] || { echo "bench: $f is missing; build first (cmake --build --preset default)" >&2; exit 2; }
 done
@@ -34,7 +35,7 @@ cp "$win/runtime/java.exe" "$app/jre/bin/java.exe"
 cp "$win/runtime/java.exe" "$app/jre/bin/javaw.exe"
 cp "$win/runtime/jvm.dll" "$app/jre/bin/server/jvm.dll"
 printf 'first_line=java version "1.8.0_60"\r\n' > "$app/jre/bin/stand-in.cfg"
-cp "$win/bench_baseline.exe" "$win/bench_copy.exe" "$app/"
+cp "$win/bench_baseline.exe" "$win/bench_copy.exe" "$win/bench_run.exe" "$app/"
 description='launcher = "marlo"
 arch = "x64"
 [config]
@@ -50,61 +51,37 @@ printf '%s\n[[files]]\nname = "data.bin"\nsource = "data.bin"\n' "$description" 
 "$bin/marlo-pack" pack "$app/files.toml" -o "$app/files.exe" >/dev/null
 jvm=$(winepath -w "$app/jre/bin/server/jvm.dll")
 
-# Microseconds of one run; a failing run stops the benchmark.
-timed() {
-  local start end
-  start=$(date +%s%N)
-  if ! "$@" >/dev/null 2>&1; then echo "bench: failed: $*" >&2; exit 1; fi
-  end=$(date +%s%N)
-  echo $(((end - start) / 1000))
-}
-median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : int((v[NR / 2] + v[NR / 2 + 1]) / 2)}'; }
-probes() { [ -f "$app/jre/bin/runs.log" ] && grep -c . "$app/jre/bin/runs.log" || echo 0; }
-clear_cache() { wine reg delete 'HKCU\Software\orvane\brenn\jvms' /f >/dev/null 2>&1 || true; }
-# A normal end leaves the extracted files to the Java side; the stand-in leaves them, so they go here.
-clear_extracted() { rm -rf "$WINEPREFIX"/drive_c/users/*/Temp/brn*.tmp_dir* "$app/copy.bin"; }
+# One measured pass: bench_run.exe starts the two command lines in turn, RUNS times each, timing
+# them from inside Wine; prints "a MICROSECONDS" / "b MICROSECONDS" lines.
+measure() { wine bench_run.exe "$runs" "$@" | tr -d '\r'; }
+median_of() { awk -v k="$1" '$1 == k {print $2}' | sort -n |
+  awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : int((v[NR / 2] + v[NR / 2 + 1]) / 2)}'; }
+probes() { if [ -f "$app/jre/bin/runs.log" ]; then grep -c . "$app/jre/bin/runs.log"; else echo 0; fi; }
 
 cd "$app"
 # Warm-up: the first runs map the programs and fill the version cache.
-timed wine app.exe >/dev/null
-timed wine bench_baseline.exe "$jvm" >/dev/null
+wine app.exe >/dev/null 2>&1
+wine bench_baseline.exe "$jvm" >/dev/null 2>&1
 
-warm_launcher=() warm_baseline=()
+sync
 before=$(probes)
-for _ in $(seq "$runs"); do
-  warm_launcher+=("$(timed wine app.exe)")
-  warm_baseline+=("$(timed wine bench_baseline.exe "$jvm")")
-done
+warm=$(measure "app.exe" "bench_baseline.exe $jvm")
 warm_children=$(($(probes) - before))
-
-cold_launcher=() cold_baseline=()
 before=$(probes)
-for _ in $(seq "$runs"); do
-  clear_cache
-  cold_launcher+=("$(timed wine app.exe)")
-  cold_baseline+=("$(timed wine bench_baseline.exe "$jvm")")
-done
+cold=$(measure --clear-cache "app.exe" "bench_baseline.exe $jvm")
 cold_children=$(($(probes) - before))
-
-timed wine files.exe >/dev/null
-clear_extracted
-extract_launcher=() extract_baseline=() copy_data=() copy_empty=()
-for _ in $(seq "$runs"); do
-  extract_launcher+=("$(timed wine files.exe)")
-  clear_extracted
-  extract_baseline+=("$(timed wine app.exe)")
-  copy_data+=("$(timed wine bench_copy.exe data.bin copy.bin)")
-  clear_extracted
-  copy_empty+=("$(timed wine bench_copy.exe empty.bin copy.bin)")
-  clear_extracted
-done
+sync
+extract=$(measure "files.exe" "app.exe")
+rm -rf "$WINEPREFIX"/drive_c/users/*/Temp/brn*.tmp_dir*
+sync
+copy=$(measure "bench_copy.exe data.bin copy.bin" "bench_copy.exe empty.bin empty-copy.bin")
 cd - >/dev/null
 
 row() {
-  local name=$1 l b
-  l=$(printf '%s\n' "${@:2:$runs}" | median)
-  b=$(printf '%s\n' "${@:$((runs + 2))}" | median)
-  awk -v n="$name" -v l="$l" -v b="$b" \
+  local l b
+  l=$(printf '%s\n' "$2" | median_of a)
+  b=$(printf '%s\n' "$2" | median_of b)
+  awk -v n="$1" -v l="$l" -v b="$b" \
     'BEGIN {printf "| %-28s | %9.1f ms | %9.1f ms | %6.3f | %+6.1f %% |\n", n, l / 1000, b / 1000, l / b, (l / b - 1) * 100}'
 }
 size() { stat -c %s "$bin/$1"; }
@@ -113,19 +90,19 @@ echo "Start-up under Wine 64-bit ($(wine --version)), $runs alternating runs eac
 echo
 echo "| start                        |   launcher   |   baseline   |  ratio | overhead |"
 echo "|------------------------------|--------------|--------------|--------|----------|"
-row "warm (version cached)" "${warm_launcher[@]}" "${warm_baseline[@]}"
-row "cold (one version probe)" "${cold_launcher[@]}" "${cold_baseline[@]}"
+row "warm (version cached)" "$warm"
+row "cold (one version probe)" "$cold"
 echo
 echo "Child processes: $warm_children in $runs warm starts, $cold_children in $runs cold starts."
 
-diff_ms() {  # median of the first runs less median of the second, in ms
+diff_ms() {  # median of the a runs less median of the b runs, in ms
   local a b
-  a=$(printf '%s\n' "${@:1:$runs}" | median)
-  b=$(printf '%s\n' "${@:$((runs + 1))}" | median)
+  a=$(printf '%s\n' "$1" | median_of a)
+  b=$(printf '%s\n' "$1" | median_of b)
   awk -v a="$a" -v b="$b" 'BEGIN {printf "%.1f", (a - b) / 1000}'
 }
-extract=$(diff_ms "${extract_launcher[@]}" "${extract_baseline[@]}")
-copy=$(diff_ms "${copy_data[@]}" "${copy_empty[@]}")
+extract=$(diff_ms "$extract")
+copy=$(diff_ms "$copy")
 echo
 echo "| 50 MB included file          |   launcher   | CopyFileW    |  ratio |"
 echo "|------------------------------|--------------|--------------|--------|"

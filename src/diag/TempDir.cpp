@@ -59,6 +59,9 @@ struct NarrowApi {
     // characters the code page lacks and a look-alike for others ("L" for "\u0141"), and a
     // look-alike names another folder; so the wide name of the same folder is converted as well.
     static bool lossy(bool fromHome) {
+        // Every expansion asks again; the answer changes only with the variables behind it.
+        static std::u16string lastWide;
+        static bool lastLost = false;
         std::u16string wide;
         if (fromHome) {
             wide = homeDirectory(environmentValue(u"HOMEDRIVE"), environmentValue(u"HOMEPATH"));
@@ -67,12 +70,13 @@ struct NarrowApi {
             DWORD n = GetTempPathW(kPathLimit, buffer);
             if (n > 0 && n < kPathLimit) wide = U(buffer);
         }
+        if (!wide.empty() && wide == lastWide) return lastLost;
+        lastWide = wide;
         wchar_t longForm[kPathLimit];
         DWORD m = wide.empty() ? 0 : GetLongPathNameW(W(wide), longForm, kPathLimit);
         if (m > 0 && m < kPathLimit) wide = U(longForm);
-        bool lost = false;
-        wideToNarrow(wide, &lost);
-        return lost;
+        wideToNarrow(wide, &lastLost);
+        return lastLost;
     }
 };
 

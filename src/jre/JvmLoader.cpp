@@ -79,7 +79,8 @@ void* tryJvmLibrary(const std::string& folder, const std::string& subdirectory) 
     std::string file = folder + "\\" + subdirectory + "\\jvm.dll";
     bool exists = pathExists(file);
     logMessage(u"Trying %S (exists %d)", file.c_str(), exists ? 1 : 0);
-    HMODULE library = LoadLibraryA(file.c_str());
+    // A file that is not there cannot load; the system is spared the search for it.
+    HMODULE library = exists ? LoadLibraryA(file.c_str()) : nullptr;
     if (exists && !library) logMessage(u"Failed with error code %d", static_cast<int>(GetLastError()));
     return library;
 }

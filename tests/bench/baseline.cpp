@@ -1,7 +1,8 @@
 // bench_baseline.exe: the least any in-process Java launcher does, for the start-up benchmark
-// (scripts/bench.sh). It imports the same system DLLs as the launcher, loads the jvm.dll named on
-// its command line, creates the VM with a class path, calls the entry class's main with an empty
-// argument array and destroys the VM. The launcher's overhead is its time minus this one's.
+// (scripts/bench.sh). It imports the same system DLLs as the launcher and carries its manifest,
+// loads the jvm.dll named on its command line, creates the VM with a class path, calls the entry
+// class's main with an empty argument array and destroys the VM. The launcher's overhead is its
+// time minus this one's.
 #include <windows.h>
 
 #include <commctrl.h>

@@ -1,5 +1,5 @@
 # The baseline program of the start-up benchmark (x64, run under Wine by scripts/bench.sh).
-add_executable(bench_baseline WIN32 ${CMAKE_SOURCE_DIR}/tests/bench/baseline.cpp)
+add_executable(bench_baseline WIN32 ${CMAKE_SOURCE_DIR}/tests/bench/baseline.cpp ${CMAKE_SOURCE_DIR}/tests/bench/baseline.rc)
 target_compile_definitions(bench_baseline PRIVATE ${MARLO_WIN_DEFS})
 target_compile_options(bench_baseline PRIVATE ${MARLO_WARNINGS} ${MARLO_SIZE_FLAGS})
 target_include_directories(bench_baseline PRIVATE ${CMAKE_SOURCE_DIR}/src/windows/jni)
@@ -10,3 +10,8 @@ target_link_libraries(bench_baseline PRIVATE comctl32 user32 gdi32 advapi32 kern
 add_executable(bench_copy ${CMAKE_SOURCE_DIR}/tests/bench/copy.cpp)
 target_compile_options(bench_copy PRIVATE ${MARLO_WARNINGS})
 target_link_options(bench_copy PRIVATE -municode -static -s)
+
+add_executable(bench_run ${CMAKE_SOURCE_DIR}/tests/bench/run.cpp)
+target_compile_options(bench_run PRIVATE ${MARLO_WARNINGS})
+target_link_options(bench_run PRIVATE -municode -static -s)
+target_link_libraries(bench_run PRIVATE advapi32)

@@ -529,6 +529,14 @@ TEST_F(StartupTest, RebootRequestRunsNothingElse) {
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(logs, std::vector<std::string>{}) << "nothing is logged on the reboot path";
 
+    // Not even the block is read: a launcher without one (which would end in "Internal Error:
+    // magic") ends with 0 as well.
+    const std::string plain = write("plain.exe", readFile(launcherPath("marlo64.exe")));
+    run = runAndCollect(plain, {"__kvr_reboot"}, {{"BRENN_LOG", "yes"}}, &logs);
+    EXPECT_EQ(run.exitCode, 0) << run.describe();
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(logs, std::vector<std::string>{});
+
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"__kvr_reboot", "x"}, std::vector<std::string>{"__kvr_rebootX"},
           std::vector<std::string>{"__KVR_REBOOT"}}) {
