@@ -529,6 +529,17 @@ std::string unescapeProbe(const std::string& text) {
     return out;
 }
 
+std::string takeNewLogs(const std::set<std::string>& before, const std::string& extraDir) {
+    std::string text;
+    for (const std::string& file : diagnosticLogFiles(extraDir)) {
+        if (before.count(file)) continue;
+        text += readFile(file);
+        std::error_code ignored;
+        std::filesystem::remove(file, ignored);
+    }
+    return text;
+}
+
 std::set<std::string> diagnosticLogFiles(const std::string& extraDir) {
     namespace fs = std::filesystem;
     std::set<std::string> found;

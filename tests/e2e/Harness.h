@@ -107,6 +107,10 @@ std::string unescapeProbe(const std::string& text);
 // root) and below extraDir.
 std::set<std::string> diagnosticLogFiles(const std::string& extraDir);
 
+// The text of the diagnostic logs that are not in before (those of the runs since), which are
+// removed.
+std::string takeNewLogs(const std::set<std::string>& before, const std::string& extraDir);
+
 // Base fixture of the tests that run Windows programs: one temporary folder per test, helpers to
 // pack a description and to run programs under Wine. Every Wine run writes the stand-in VM's record
 // (MARLO_STANDIN_RECORD) to a file of the test unless the test names one itself; a test fails when

@@ -195,13 +195,7 @@ TEST_F(IncludedFilesTest, PathThatDoesNotFitIsShortenedAtWholeEntries) {
     const std::set<std::string> logsBefore = diagnosticLogFiles(dir());
     Start s = start(exe, {}, "", {{"MARLO_T_BIG1", big1}, {"MARLO_T_BIG2", big2}, {"BRENN_LOG", "yes"}});
     EXPECT_EQ(s.run.exitCode, 0) << s.run.describe();
-    std::string log;
-    for (const std::string& file : diagnosticLogFiles(dir())) {
-        if (logsBefore.count(file)) continue;
-        log += readFile(file);
-        std::error_code ignored;
-        fs::remove(file, ignored);
-    }
+    const std::string log = takeNewLogs(logsBefore, dir());
     const std::string marker = "\r\nSetting PATH (native libs) ";
     size_t at = log.find(marker);
     ASSERT_NE(at, std::string::npos) << log.substr(0, 2000);

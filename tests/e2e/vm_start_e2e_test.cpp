@@ -307,13 +307,7 @@ TEST_P(VmStartSplashLookupTest, LaunchGoesOn) {
     const json* main = s.event("main");
     ASSERT_NE(main, nullptr) << s.describe();
     EXPECT_EQ(main->at("class"), std::string(c.flavour) == "kavora" ? kKavoraEntry : kBrennEntry);
-    std::string log;
-    for (const std::string& file : diagnosticLogFiles(dir())) {
-        if (before.count(file)) continue;
-        log += readFile(file);
-        std::error_code ignored;
-        fs::remove(file, ignored);
-    }
+    const std::string log = takeNewLogs(before, dir());
     EXPECT_NE(log.find(std::string("\r\nERROR: ") + c.logLine + "\r\n"), std::string::npos) << log;
 }
 
