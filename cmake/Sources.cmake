@@ -7,6 +7,7 @@ set(MARLO_CORE_SOURCES
   src/common/Text.cpp
   src/config/ConfigIds.cpp
   src/config/ConfigBlock.cpp
+  src/config/IncludedFileNames.cpp
   src/config/LauncherConfig.cpp
   src/diag/Messages.cpp
   src/diag/PathRules.cpp

@@ -3,6 +3,7 @@
 #include "common/Win.h"
 #include "config/ConfigBlock.h"
 #include "config/ConfigReader.h"
+#include "config/IncludedFileNames.h"
 #include "config/LauncherConfig.h"
 #include "diag/ErrorExit.h"
 #include "diag/Log.h"
@@ -78,6 +79,11 @@ int extractIncludedFiles(bool createTempDir) {
     for (const std::string& name : splitPathList(getConfigStringCopy(cfg::INCLUDED_FILES))) {
         if (handled >= count) break;
         ++handled;
+        // A name that would leave the directory ("..\\x", "\\x", "c:x") is not written anywhere.
+        if (!staysInsideDirectory(name)) {
+            logError(u"included file name %S leaves the temporary directory", name.c_str());
+            fatalConfiguredError(cfg::MSG_INTERNAL_ERROR, "11");
+        }
         const std::string target = directory + "\\" + name;
         size_t backslash = name.find('\\');
         if (backslash != std::string::npos) {

@@ -139,6 +139,22 @@ TEST_F(IncludedFilesTest, NameWithTwoDirectoryLevelsEndsInError11) {
     EXPECT_EQ(launcherTempDirs(), before);
 }
 
+// A name that would leave the directory is not written anywhere: error 1009 "11" as for a file
+// that cannot be created.
+TEST_F(IncludedFilesTest, NameLeavingTheDirectoryEndsInError11) {
+    const std::set<std::string> before = launcherTempDirs();
+    std::string exe = handMade("app.exe", 1, "..\\escape.bin", {{"..\\escape.bin", "out"}});
+    Start s = start(exe, {});
+    EXPECT_EQ(s.run.exitCode, 1) << s.describe();
+    EXPECT_EQ(s.run.err, "Internal error 11\n") << s.describe();
+    EXPECT_EQ(launcherTempDirs(), before);
+    std::error_code error;
+    const fs::path users = fs::path(WineSession::get().prefix()) / "drive_c" / "users";
+    for (fs::recursive_directory_iterator it(users, fs::directory_options::skip_permission_denied, error), end;
+         !error && it != end; it.increment(error))
+        EXPECT_NE(it->path().filename().string(), "escape.bin") << it->path();
+}
+
 // The second file's size says a terabyte, far past the end of the executable: the copy ends at the
 // end of the file with error 1009 "16", reading in small pieces, and the directory with the first
 // file goes.

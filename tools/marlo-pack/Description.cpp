@@ -11,6 +11,7 @@
 #include "FileIo.h"
 #include "PeImage.h"
 #include "common/Text.h"
+#include "config/IncludedFileNames.h"
 #include "config/LauncherConfig.h"
 
 namespace marlo::pack {
@@ -709,9 +710,7 @@ bool isValidIncludedName(const std::string& name, std::string* why) {
         parts.push_back(name.substr(start, slash - start));
     parts.push_back(name.substr(start));
     if (parts.size() > 2) return fail("the launcher creates only one directory level (one backslash)");
-    for (const std::string& part : parts)
-        if (part.empty() || part == "." || part == "..")
-            return fail("a name component is empty, \".\" or \"..\"");
+    if (!staysInsideDirectory(name)) return fail("a name component is empty, \".\" or \"..\"");
     return true;
 }
 
