@@ -402,6 +402,57 @@ std::string fromWinPath(const std::string& winPath) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// A prefix of its own
+
+OwnPrefix::OwnPrefix() {
+    char pattern[] = "/tmp/marlo-own-XXXXXX";
+    if (!mkdtemp(pattern)) {
+        ADD_FAILURE() << "cannot create a temporary folder";
+        return;
+    }
+    root_ = pattern;
+    prefix_ = root_ + "/prefix";
+    fs::create_directories(prefix_);
+    Process boot;
+    std::string why;
+    if (!boot.start({"wineboot", "-i"}, environment({}), root_ + "/boot.out", root_ + "/boot.err", &why)) {
+        ADD_FAILURE() << why;
+        return;
+    }
+    ProcessResult booted = boot.wait(300);
+    EXPECT_EQ(booted.exitCode, 0) << "wineboot in an own prefix: " << booted.describe();
+}
+
+OwnPrefix::~OwnPrefix() {
+    if (root_.empty()) return;
+    Process end;
+    if (end.start({"wineserver", "-k"}, environment({}), "/dev/null", "/dev/null", nullptr)) end.wait(60);
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+}
+
+std::vector<std::string> OwnPrefix::environment(const EnvOverrides& overrides) const {
+    std::vector<std::string> env = WineSession::get().environment(overrides);
+    for (std::string& entry : env)
+        if (entry.rfind("WINEPREFIX=", 0) == 0) entry = "WINEPREFIX=" + prefix_;
+    return env;
+}
+
+ProcessResult OwnPrefix::run(const std::string& exe, const std::vector<std::string>& args, const EnvOverrides& env,
+                             int timeoutSeconds) {
+    std::vector<std::string> argv = {"wine", exe};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const std::string name = root_ + "/run" + std::to_string(++runs_);
+    Process process;
+    std::string why;
+    if (!process.start(argv, environment(env), name + ".out", name + ".err", &why)) {
+        ADD_FAILURE() << why;
+        return ProcessResult();
+    }
+    return process.wait(timeoutSeconds);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Fixture
 
 namespace {

@@ -91,6 +91,27 @@ private:
     bool xvfbTried_ = false;
 };
 
+// A Wine prefix of its own, booted when made and ended and removed when it goes: for runs that
+// would disturb the shared prefix (a reboot request ends the processes of the Wine session, the
+// desktop of the shared display among them).
+class OwnPrefix {
+public:
+    OwnPrefix();  // fails the current test when the prefix cannot be booted
+    ~OwnPrefix();
+    OwnPrefix(const OwnPrefix&) = delete;
+    OwnPrefix& operator=(const OwnPrefix&) = delete;
+    // Runs a Windows program there; output goes to files in the prefix's folder.
+    ProcessResult run(const std::string& exe, const std::vector<std::string>& args, const EnvOverrides& env = {},
+                      int timeoutSeconds = kDefaultTimeoutSeconds);
+    const std::string& prefix() const { return prefix_; }
+
+private:
+    std::vector<std::string> environment(const EnvOverrides& overrides) const;
+    std::string root_;
+    std::string prefix_;
+    int runs_ = 0;
+};
+
 // Linux path <-> Windows path in the session's prefix: "/tmp/a" <-> "Z:\tmp\a"; other drive
 // letters through the prefix's dosdevices links (C: is the prefix's drive_c).
 std::string toWinPath(const std::string& linuxPath);
