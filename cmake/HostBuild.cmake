@@ -68,6 +68,9 @@ if(MARLO_WINDOWS)
   add_test(NAME win.unit
            COMMAND ${CMAKE_SOURCE_DIR}/scripts/with-wine-prefix.sh
                    ${CMAKE_CTEST_COMMAND} --test-dir ${MARLO_WIN64_DIR} --output-on-failure)
+  # The Wine suites take turns, so that each has the machine's attention and one cannot disturb
+  # the other's session.
+  set_tests_properties(win.unit PROPERTIES RESOURCE_LOCK wine)
   include(${CMAKE_SOURCE_DIR}/tests/e2e/tests.cmake)
 endif()
 

@@ -23,9 +23,13 @@ bool allDigits(const std::string& s, bool allowSign) {
 }
 
 // A name of the system's unique temporary files: "brn", four hex digits, ".tmp".
+// "brn", the system's number in hexadecimal (up to four digits: Wine writes it without leading
+// zeros), ".tmp".
 bool isTempFileName(const std::string& name) {
-    if (name.size() != 11 || name.compare(0, 3, "brn") != 0 || name.compare(7, 4, ".tmp") != 0) return false;
-    for (size_t i = 3; i < 7; ++i)
+    if (name.size() < 8 || name.size() > 11 || name.compare(0, 3, "brn") != 0 ||
+        name.compare(name.size() - 4, 4, ".tmp") != 0)
+        return false;
+    for (size_t i = 3; i < name.size() - 4; ++i)
         if (!isHexDigit(name[i])) return false;
     return true;
 }
