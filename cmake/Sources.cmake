@@ -11,6 +11,8 @@ set(MARLO_CORE_SOURCES
   src/config/LauncherConfig.cpp
   src/diag/Messages.cpp
   src/diag/PathRules.cpp
+  src/instance/Notification.cpp
+  src/instance/SingleInstance.cpp
   src/jre/JavaVersion.cpp
   src/jre/JvmHome.cpp
   src/launcher/CommandLine.cpp
@@ -34,6 +36,9 @@ set(MARLO_SHELL_SOURCES
   src/jre/JreSearch.cpp
   src/jre/JvmLoader.cpp
   src/jre/PackedJre.cpp
+  src/instance/Mailslot.cpp
+  src/instance/ProcessWindows.cpp
+  src/instance/SingleInstanceWin.cpp
   src/launcher/Startup.cpp
   src/system/Console.cpp
   src/system/NativeLibraryPathWin.cpp

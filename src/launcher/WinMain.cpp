@@ -7,6 +7,7 @@
 #include "config/LauncherConfig.h"
 #include "diag/CodePage.h"
 #include "diag/ErrorExit.h"
+#include "instance/SingleInstance.h"
 #include "jre/JvmLoader.h"
 #include "launcher/ConsoleSwitches.h"
 #include "launcher/Startup.h"
@@ -63,6 +64,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandTail, int /*showC
     splitCommandLine(U(GetCommandLineW()), args);
     prepareStartup(instance, args);
     applyConsoleSwitches(args);
+    // A second copy hands its command line over and ends in here.
+    if (!startupState().languageRestart) singleInstanceGuard(true);
     if (extractIncludedFiles(true) != 0) fatalConfiguredError(cfg::MSG_INTERNAL_ERROR, "16");
     prependNativeLibraryPath();
     // Messages are shown inside; a missing runtime has its own exit code.

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "common/StartupState.h"
 #include "common/Win.h"
 #include "config/IncludedFiles.h"
 #include "config/LauncherConfig.h"
@@ -199,8 +200,7 @@ bool invokeMain(JNIEnv* env, const ArgVector& args) {
 
 bool launchProgram(const ArgVector& args, bool destroyVm) {
     logMessage(u"launching program");
-    // The single-instance guard feeds the semaphore name once it exists in this build.
-    LauncherProperties properties = gatherLauncherProperties(std::string(), unextractedPosition());
+    LauncherProperties properties = gatherLauncherProperties(startupState().semaphoreName, unextractedPosition());
     if (!createJavaVm(args, properties)) {
         logError(u"could not initialize JVM");
         return false;

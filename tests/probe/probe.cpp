@@ -7,7 +7,13 @@
 //       file name is NAME. Prints the caption and the text of its static controls and buttons,
 //       then presses the dialog's OK (or default) button and waits until the dialog is gone.
 //   probe.exe list-windows [--pid PID] [--exe NAME]
-//       Prints the top-level windows, optionally of one process.
+//       Prints the top-level windows, optionally of one process: pid, visibility, whether the
+//       window is minimised and whether it is the foreground window, class and title.
+//   probe.exe mailslot-write PID KIND
+//       Writes to the start-up notification mailslot of process PID as any local process could:
+//       KIND "empty" (a message of no bytes), "odd" ("odd" in UTF-16 and one byte more), "max"
+//       (65536 bytes: 32768 times "m"), "burst=N" (N messages "b0", "b1", ...) or "text=TEXT".
+//       Prints "written: N" with the number of messages written in full.
 //   probe.exe stderr-pipe MS COMMANDLINE
 //       Starts COMMANDLINE with its standard error on an anonymous pipe and waits up to MS
 //       milliseconds for it to end without reading the pipe, as a parent that collects the output
@@ -188,6 +194,8 @@ BOOL CALLBACK printTopLevel(HWND window, LPARAM context) {
     DWORD pid = 0;
     if (!matchesProcess(window, options, &pid)) return TRUE;
     std::wstring line = L"pid=" + std::to_wstring(pid) + L" visible=" + (IsWindowVisible(window) ? L"1" : L"0") +
+                        L" iconic=" + (IsIconic(window) ? L"1" : L"0") +
+                        L" foreground=" + (GetForegroundWindow() == window ? L"1" : L"0") +
                         L" class=" + className(window) + L" title=" + windowText(window);
     printItem("window", line);
     return TRUE;
@@ -196,7 +204,8 @@ BOOL CALLBACK printTopLevel(HWND window, LPARAM context) {
 int usage() {
     writeOut(
         "usage: probe wait-box [--title TEXT] [--exe NAME] [--timeout MS] [--no-press]\n"
-        "       probe list-windows [--pid PID] [--exe NAME]\n");
+        "       probe list-windows [--pid PID] [--exe NAME]\n"
+        "       probe mailslot-write PID empty|odd|max|burst=N|text=TEXT\n");
     return kExitUsage;
 }
 
@@ -246,6 +255,47 @@ int stderrPipe(DWORD timeoutMs, const wchar_t* commandLine) {
     return 0;
 }
 
+std::string utf16Bytes(const std::wstring& text) {
+    return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+}
+
+int mailslotWrite(DWORD pid, const std::wstring& kind) {
+    std::vector<std::string> messages;
+    if (kind == L"empty") {
+        messages.push_back(std::string());
+    } else if (kind == L"odd") {
+        messages.push_back(utf16Bytes(L"odd") + "!");
+    } else if (kind == L"max") {
+        messages.push_back(utf16Bytes(std::wstring(32768, L'm')));
+    } else if (kind.rfind(L"burst=", 0) == 0) {
+        DWORD count = 0;
+        if (!parseNumber(kind.c_str() + 6, &count)) return usage();
+        for (DWORD i = 0; i < count; ++i) messages.push_back(utf16Bytes(L"b" + std::to_wstring(i)));
+    } else if (kind.rfind(L"text=", 0) == 0) {
+        messages.push_back(utf16Bytes(kind.substr(5)));
+    } else {
+        return usage();
+    }
+    const std::wstring name = L"\\\\.\\mailslot\\kavora_notification_" + std::to_wstring(pid);
+    HANDLE slot = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (slot == INVALID_HANDLE_VALUE) {
+        printItem("error", L"CreateFile " + std::to_wstring(GetLastError()));
+        return kExitNotFound;
+    }
+    size_t written = 0;
+    for (const std::string& message : messages) {
+        DWORD got = 0;
+        if (WriteFile(slot, message.data(), static_cast<DWORD>(message.size()), &got, nullptr) && got == message.size())
+            ++written;
+        else
+            printItem("error", L"WriteFile " + std::to_wstring(GetLastError()));
+    }
+    CloseHandle(slot);
+    printItem("written", std::to_wstring(written));
+    return written == messages.size() ? 0 : kExitNotFound;
+}
+
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) return usage();
     std::wstring command = argv[1];
@@ -253,6 +303,11 @@ int wmain(int argc, wchar_t** argv) {
         DWORD timeoutMs = 0;
         if (argc != 4 || !parseNumber(argv[2], &timeoutMs)) return usage();
         return stderrPipe(timeoutMs, argv[3]);
+    }
+    if (command == L"mailslot-write") {
+        DWORD pid = 0;
+        if (argc != 4 || !parseNumber(argv[2], &pid)) return usage();
+        return mailslotWrite(pid, argv[3]);
     }
     Options options;
     for (int i = 2; i < argc; ++i) {

@@ -124,6 +124,13 @@ bool parseScenario(const std::string& text, Scenario& scenario, std::string& err
             scenario.firstRunFalse = true;
         } else if (word == "first-run-throws") {
             scenario.firstRunThrows = true;
+        } else if (word == "no-controller") {
+            scenario.noController = true;
+        } else if (word == "startup-throws") {
+            scenario.startupThrows = true;
+        } else if ((key == "main-window" || key == "main-window-minimized") && hasValue && !value.empty()) {
+            scenario.mainWindowTitle = utf8ToUtf16(value);
+            scenario.mainWindowMinimized = key == "main-window-minimized";
         } else if (key == "main-waits-file" && hasValue && !value.empty()) {
             scenario.mainWaitsFile = utf8ToUtf16(value);
         } else if (key == "main-exits" && hasValue && parseInt(value, 0, 0xFFFFFFFFLL, number)) {
@@ -154,7 +161,8 @@ std::deque<ClassDef> buildClasses(const Scenario& scenario) {
         if (!scenario.noMainMethod) entryClass.methods.push_back({"main", mainSignature, true});
         classes.push_back(entryClass);
     }
-    classes.push_back({"com/brenn/Controller", {{"startupPerformed", "(Ljava/lang/String;)V", true}}});
+    if (!scenario.noController)
+        classes.push_back({"com/brenn/Controller", {{"startupPerformed", "(Ljava/lang/String;)V", true}}});
     classes.push_back({"com/brenn/runtime/BrennController",
                        {{"getAction", "()I", true}, {"getText", "()Ljava/lang/String;", true}}});
     classes.push_back({"com/kavora/runtime/launcher/FirstRun", {{"firstRun", "()Z", true}}});

@@ -6,11 +6,15 @@
 // brenn entry class is missing, the kavora one is there), no-splash-method, main-throws,
 // main-waits-file=<path> (up to 120 s), main-exits=<code>, first-run=false, first-run-throws,
 // splash-action=<n> (repeatable: getAction's answers in turn, then 0), splash-text=<text>,
-// register-fails=<class or short class name>. An unknown word makes JNI_CreateJavaVM fail.
+// register-fails=<class or short class name>, no-controller (com/brenn/Controller is missing),
+// startup-throws (startupPerformed throws), main-window=<title> and main-window-minimized=<title>
+// (main opens a visible top-level window, normal or minimised, and keeps its messages flowing
+// while it waits). An unknown word makes JNI_CreateJavaVM fail.
 //
 // Record lines: create (version, ignoreUnrecognized, the current directory cwd, options), call
 // (thread, fn, and the class, method, signature and arguments or the looked-up name and whether it
-// was found), main (class, args), splash (class, args), registerNatives (class, methods), attach
+// was found), main (class, args), window (the handle main opened), startupPerformed (thread, arg:
+// the text or null), splash (class, args), registerNatives (class, methods), attach
 // (daemon, thread), detach, destroy, and error (message) for every misuse the VM noticed. Thread 0
 // created the VM; attached threads count on from 1.
 //
@@ -77,6 +81,10 @@ struct Scenario {
     bool hasSplashText = false;
     std::u16string splashText;
     std::vector<std::string> registerFails;  // classes whose RegisterNatives answers -1
+    bool noController = false;
+    bool startupThrows = false;
+    std::u16string mainWindowTitle;  // empty: main opens no window
+    bool mainWindowMinimized = false;
 };
 
 // Comma-separated words; false and a message for a word the stand-in does not know.

@@ -267,13 +267,37 @@ bool belongsTo(const Method* method, const ClassDef* def) {
     return false;
 }
 
+// Keeps the messages of the windows main opened flowing, so that other processes can restore and
+// activate them, until the file exists (at most 120 s).
 void waitForFile(const std::u16string& path, std::unique_lock<std::mutex>& lock) {
     lock.unlock();  // other threads keep calling into the VM while main runs
     const ULONGLONG deadline = GetTickCount64() + 120000;
     while (GetFileAttributesW(reinterpret_cast<const wchar_t*>(path.c_str())) == INVALID_FILE_ATTRIBUTES &&
-           GetTickCount64() < deadline)
-        Sleep(50);
+           GetTickCount64() < deadline) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
     lock.lock();
+}
+
+HWND openMainWindow(const std::u16string& title, bool minimized) {
+    WNDCLASSW cls = {};
+    cls.lpfnWndProc = DefWindowProcW;
+    cls.hInstance = GetModuleHandleW(nullptr);
+    cls.lpszClassName = L"StandInAppWindow";
+    cls.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    RegisterClassW(&cls);
+    HWND window = CreateWindowExW(0, cls.lpszClassName, reinterpret_cast<const wchar_t*>(title.c_str()),
+                                  WS_OVERLAPPEDWINDOW, 100, 100, 320, 200, nullptr, nullptr, cls.hInstance, nullptr);
+    if (window) {
+        ShowWindow(window, minimized ? SW_SHOWMINIMIZED : SW_SHOW);
+        UpdateWindow(window);
+    }
+    return window;
 }
 
 // One Call*Method: checks the method against the receiver and the expected result type, records the
@@ -318,11 +342,23 @@ jvalue invoke(JNIEnv* env, const char* fn, char wantedReturn, bool isStatic, job
         v.record.line("{\"event\":\"main\",\"class\":" + jsonString(def->name) + ",\"args\":" +
                       valueJson('L', values[0], fn) + "}");
         if (s.mainThrows) t.pending = scriptedFailure();
+        if (!s.mainWindowTitle.empty()) {
+            lock.unlock();
+            HWND window = openMainWindow(s.mainWindowTitle, s.mainWindowMinimized);
+            lock.lock();
+            char handle[32];
+            std::snprintf(handle, sizeof handle, "%llu", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window)));
+            v.record.line(std::string("{\"event\":\"window\",\"handle\":") + handle + "}");
+        }
         if (!s.mainWaitsFile.empty()) waitForFile(s.mainWaitsFile, lock);
         if (s.mainExits) {
             lock.unlock();
             ExitProcess(s.mainExitCode);
         }
+    } else if (name == "startupPerformed") {
+        v.record.line("{\"event\":\"startupPerformed\",\"thread\":" + std::string(thread) + ",\"arg\":" +
+                      valueJson('L', values[0], fn) + "}");
+        if (s.startupThrows) t.pending = scriptedFailure();
     } else if (name == "initAwtSplashConfig") {
         v.record.line("{\"event\":\"splash\",\"class\":" + jsonString(def->name) + ",\"args\":" + argsJson + "}");
     } else if (name == "getAction") {
