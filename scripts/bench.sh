@@ -6,6 +6,8 @@
 # - cold start: the same with the version cache emptied before every launcher run (one probe);
 # - extraction of one 50 MB included file: the launcher's start with that file less its warm start,
 #   against bench_copy.exe copying the same file with CopyFileW less its run on an empty file;
+# - the hand-over of a single-instance application: a second copy's own run time and the time from
+#   its start to startupPerformed in the running copy, beside a plain start of the same application;
 # - the sizes of the four launchers.
 # Runs alternate launcher and baseline and are timed from inside Wine (bench_run.exe); the tables
 # give medians and their ratio.
@@ -49,6 +51,8 @@ head -c 52428800 /dev/urandom > "$app/data.bin"
 : > "$app/empty.bin"
 printf '%s\n[[files]]\nname = "data.bin"\nsource = "data.bin"\n' "$description" > "$app/files.toml"
 "$bin/marlo-pack" pack "$app/files.toml" -o "$app/files.exe" >/dev/null
+printf '%s\nSINGLE_INSTANCE = true\n' "$description" > "$app/single.toml"
+"$bin/marlo-pack" pack "$app/single.toml" -o "$app/single.exe" >/dev/null
 jvm=$(winepath -w "$app/jre/bin/server/jvm.dll")
 
 # One measured pass: bench_run.exe starts the two command lines in turn, RUNS times each, timing
@@ -75,6 +79,17 @@ extract=$(measure "files.exe" "app.exe")
 rm -rf "$WINEPREFIX"/drive_c/users/*/Temp/brn*.tmp_dir*
 sync
 copy=$(measure "bench_copy.exe data.bin copy.bin" "bench_copy.exe empty.bin empty-copy.bin")
+# Plain starts of the single-instance application (no copy running) against the same without it.
+plain=$(measure "single.exe" "app.exe")
+# The running copy waits in main until the stop file exists; second copies start one at a time.
+record="$work/handover.jsonl"
+MARLO_STANDIN_RECORD=$(winepath -w "$record") MARLO_STANDIN_SCENARIO="main-waits-file=$(winepath -w "$app/stop")" \
+  wine single.exe >/dev/null 2>&1 &
+first=$!
+for _ in $(seq 600); do grep -q '"event":"main"' "$record" 2>/dev/null && break; sleep 0.1; done
+handover=$(wine bench_run.exe --handover "$runs" "$(winepath -w "$record")" single.exe | tr -d '\r')
+: > "$app/stop"
+wait "$first"
 cd - >/dev/null
 
 row() {
@@ -107,6 +122,14 @@ echo
 echo "| 50 MB included file          |   launcher   | CopyFileW    |  ratio |"
 echo "|------------------------------|--------------|--------------|--------|"
 awk -v e="$extract" -v c="$copy" 'BEGIN {printf "| %-28s | %9.1f ms | %9.1f ms | %6.2f |\n", "extraction against a copy", e, c, (c > 0 ? e / c : 0)}'
+median_ms() { printf '%s\n' "$2" | median_of "$1" | awk '{printf "%.1f", $1 / 1000}'; }
+echo
+echo "| single-instance application          |    median |"
+echo "|----------------------------------------|-----------|"
+printf '| %-38s | %6s ms |\n' "plain start (no copy running)" "$(median_ms a "$plain")"
+printf '| %-38s | %6s ms |\n' "same application, single instance off" "$(median_ms b "$plain")"
+printf '| %-38s | %6s ms |\n' "second copy's own run time" "$(median_ms s "$handover")"
+printf '| %-38s | %6s ms |\n' "hand-over: start to startupPerformed" "$(median_ms h "$handover")"
 echo
 echo "| launcher    |     bytes |"
 echo "|-------------|-----------|"

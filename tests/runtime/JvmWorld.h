@@ -14,7 +14,7 @@
 // Record lines: create (version, ignoreUnrecognized, the current directory cwd, options), call
 // (thread, fn, and the class, method, signature and arguments or the looked-up name and whether it
 // was found), main (class, args), window (the handle main opened), startupPerformed (thread, arg:
-// the text or null), splash (class, args), registerNatives (class, methods), attach
+// the text or null, qpc: the performance counter), splash (class, args), registerNatives (class, methods), attach
 // (daemon, thread), detach, destroy, and error (message) for every misuse the VM noticed. Thread 0
 // created the VM; attached threads count on from 1.
 //
