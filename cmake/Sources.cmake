@@ -39,6 +39,7 @@ set(MARLO_SHELL_SOURCES
   src/instance/Mailslot.cpp
   src/instance/ProcessWindows.cpp
   src/instance/SingleInstanceWin.cpp
+  src/splash/SplashLibrary.cpp
   src/launcher/Startup.cpp
   src/system/Console.cpp
   src/system/NativeLibraryPathWin.cpp
@@ -53,4 +54,5 @@ set(MARLO_SHELL_SOURCES
 set(MARLO_LAUNCHER_SOURCES
   src/launcher/WinMain.cpp
   src/splash/SplashController.cpp
+  src/splash/SplashWindow.cpp
 )

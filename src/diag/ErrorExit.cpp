@@ -1,5 +1,6 @@
 #include "diag/ErrorExit.h"
 
+#include <atomic>
 #include <string>
 
 #include "common/Text.h"
@@ -16,7 +17,7 @@ namespace marlo {
 namespace {
 
 bool g_guiMessages = true;
-HWND g_owner = nullptr;
+std::atomic<HWND> g_owner{nullptr};  // written by the splash thread
 
 // The log path in its long form, when logging is on.
 bool longLogPath(std::u16string& out) {
@@ -26,6 +27,14 @@ bool longLogPath(std::u16string& out) {
     DWORD n = GetLongPathNameW(W(path), buffer, 6000);
     out = (n > 0 && n < 6000) ? std::u16string(U(buffer)) : std::u16string(path);
     return true;
+}
+
+// The splash window owns the boxes only while it is on screen. Every message hides the splash
+// first, and the splash thread then destroys its window, which would take an owned box with it
+// (or fail to create one at all), so a hidden splash window owns nothing.
+HWND messageBoxOwner() {
+    HWND owner = g_owner;
+    return owner && IsWindowVisible(owner) ? owner : nullptr;
 }
 
 void writeStandardError(const std::string& bytes) {
@@ -53,7 +62,7 @@ void showErrorMessage(const char* text) {
     if (g_guiMessages) {
         char caption[6000];
         getConfigString(cfg::MSG_TITLE, caption, sizeof caption);
-        MessageBoxA(g_owner, message.c_str(), caption, MB_OK | MB_ICONERROR);
+        MessageBoxA(messageBoxOwner(), message.c_str(), caption, MB_OK | MB_ICONERROR);
     } else {
         writeStandardError(message + "\n");
     }
@@ -67,7 +76,7 @@ void showErrorMessage(const char16_t* text) {
     if (g_guiMessages) {
         char16_t caption[6000];
         getConfigWString(cfg::MSG_TITLE, caption, 6000);
-        MessageBoxW(g_owner, W(message), W(caption), MB_OK | MB_ICONERROR);
+        MessageBoxW(messageBoxOwner(), W(message), W(caption), MB_OK | MB_ICONERROR);
     } else {
         writeStandardError(wideToNarrow(message) + "\n");
     }

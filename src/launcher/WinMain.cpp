@@ -11,6 +11,7 @@
 #include "jre/JvmLoader.h"
 #include "launcher/ConsoleSwitches.h"
 #include "launcher/Startup.h"
+#include "splash/SplashController.h"
 #include "system/Console.h"
 #include "system/NativeLibraryPath.h"
 #include "system/Reboot.h"
@@ -47,7 +48,7 @@ void applyConsoleSwitches(const ArgVector& args) {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandTail, int /*showCommand*/) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandTail, int showCommand) {
     InitCommonControls();
     installCodePageConverters();
     const char* tail = commandTail ? commandTail : "";
@@ -66,10 +67,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandTail, int /*showC
     applyConsoleSwitches(args);
     // A second copy hands its command line over and ends in here.
     if (!startupState().languageRestart) singleInstanceGuard(true);
+    const bool splash = getConfigInt(cfg::SPLASH_SCREEN) != 0;
+    const bool runtimeSplash = getConfigInt(cfg::SPLASH_USE_JRE_LIBRARY) != 0;
+    // The native window comes up before anything slow; the runtime's library only once the
+    // runtime it belongs to is known.
+    if (splash && !runtimeSplash) showSplash(showCommand);
     if (extractIncludedFiles(true) != 0) fatalConfiguredError(cfg::MSG_INTERNAL_ERROR, "16");
     prependNativeLibraryPath();
     // Messages are shown inside; a missing runtime has its own exit code.
     if (!LoadDLL(true)) exitLauncher(83);
+    if (splash && runtimeSplash) showSplash(showCommand);
     if (!launchProgram(args, true)) fatalConfiguredErrorW(cfg::MSG_VM_NOT_STARTED);
     return 0;
 }

@@ -16,6 +16,7 @@ constexpr uint16_t kMachineI386 = 0x14c;
 constexpr uint16_t kMachineAmd64 = 0x8664;
 constexpr uint16_t kSubsystemGui = 2;
 constexpr uint32_t kResourceBitmap = 2;
+constexpr uint32_t kResourceRcData = 10;
 constexpr uint32_t kResourceManifest = 24;
 
 struct PeSection {

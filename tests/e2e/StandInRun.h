@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <functional>
+#include <thread>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -96,6 +99,28 @@ struct Start {
     std::string describe() const { return run.describe() + "\n--- record ---\n" + recordText; }
 };
 
+// A launcher started in the background with its own stand-in record.
+struct Copy {
+    Process process;
+    std::string record;
+    std::vector<json> events() const { return recordEvents(readFile(record)); }
+    bool has(const std::string& name) const {
+        for (const json& e : events())
+            if (e.value("event", "") == name) return true;
+        return false;
+    }
+};
+
+// Polls done every 100 ms until it holds or the seconds have passed.
+inline bool waitUntil(const std::function<bool()>& done, int seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return true;
+}
+
 class StandInTest : public E2eTest {
 protected:
     void SetUp() override {
@@ -134,8 +159,21 @@ protected:
 
     std::string winPath(const std::string& name) { return toWinPath(path(name)); }
 
+    // Starts the launcher in the background with the diagnostic log on and a record of its own.
+    Copy startCopy(const std::string& exe, const Strings& args, const std::string& scenario, EnvOverrides env = {}) {
+        Copy copy;
+        copy.record = path("copy" + std::to_string(++copies_) + ".jsonl");
+        env["MARLO_STANDIN_RECORD"] = toWinPath(copy.record);
+        env["MARLO_STANDIN_SCENARIO"] = scenario;
+        env["BRENN_LOG"] = "yes";
+        if (env.find("MANPATH") == env.end()) env["MANPATH"] = std::nullopt;
+        copy.process = startWine(exe, args, env);
+        return copy;
+    }
+
 private:
     int records_ = 0;
+    int copies_ = 0;
 };
 
 }  // namespace marlo::e2e::standin

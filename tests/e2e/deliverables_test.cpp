@@ -101,6 +101,14 @@ TEST_P(DeliverableTest, SplashBitmapOnlyInTheLauncherWithTheNativeSplash) {
     EXPECT_TRUE(headerSize == 40 || headerSize == 108 || headerSize == 124) << headerSize;
 }
 
+// The image handed to the runtime's splash library: every launcher carries one, so that this kind
+// of splash works without a resource editor.
+TEST_P(DeliverableTest, SplashImageForTheRuntimeLibrary) {
+    auto image = pe_.resource(kResourceRcData, 10000);
+    ASSERT_TRUE(image.has_value()) << "no RCDATA resource 10000";
+    EXPECT_EQ(image->substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+}
+
 INSTANTIATE_TEST_SUITE_P(Launchers, DeliverableTest, ::testing::ValuesIn(kDeliverables),
                          [](const ::testing::TestParamInfo<Deliverable>& param) {
                              std::string name = param.param.file;

@@ -1,10 +1,6 @@
 // One copy per executable: a second start of a single-instance application hands its command line
 // to the running copy, whose listener calls com/brenn/Controller.startupPerformed, and ends with
 // code 0; every copy holds its named semaphore. Real launcher processes under Wine.
-#include <chrono>
-#include <functional>
-#include <thread>
-
 #include "StandInRun.h"
 
 namespace marlo::e2e {
@@ -15,18 +11,6 @@ using Clock = std::chrono::steady_clock;
 
 const char kSingle[] = "SINGLE_INSTANCE = true\n";
 const char kScriptedFailureText[] = "java.lang.IllegalStateException: scripted failure";
-
-// A copy started in the background with its own stand-in record.
-struct Copy {
-    Process process;
-    std::string record;
-    std::vector<json> events() const { return recordEvents(readFile(record)); }
-    bool has(const std::string& name) const {
-        for (const json& e : events())
-            if (e.value("event", "") == name) return true;
-        return false;
-    }
-};
 
 class SingleInstanceTest : public StandInTest {
 protected:
@@ -44,18 +28,6 @@ protected:
         return "main-waits-file=" + winPath("stop") + (more.empty() ? "" : "," + more);
     }
     void stopCopies() { write("stop", ""); }
-
-    Copy startCopy(const std::string& exe, const Strings& args, const std::string& scenario,
-                   EnvOverrides env = {}) {
-        Copy copy;
-        copy.record = path("copy" + std::to_string(++copies_) + ".jsonl");
-        env["MARLO_STANDIN_RECORD"] = toWinPath(copy.record);
-        env["MARLO_STANDIN_SCENARIO"] = scenario;
-        env["BRENN_LOG"] = "yes";
-        if (env.find("MANPATH") == env.end()) env["MANPATH"] = std::nullopt;
-        copy.process = startWine(exe, args, env);
-        return copy;
-    }
 
     // Starts the first copy and waits until its main method runs; its log file is firstLog().
     Copy startFirst(const std::string& exe, const std::string& scenario, const EnvOverrides& env = {}) {
@@ -84,15 +56,6 @@ protected:
         s.log = takeNewLogs(before, dir());
         s.events = copy.events();
         return s;
-    }
-
-    static bool waitUntil(const std::function<bool()>& done, int seconds) {
-        const auto deadline = Clock::now() + std::chrono::seconds(seconds);
-        while (!done()) {
-            if (Clock::now() > deadline) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        return true;
     }
 
     // The arguments startupPerformed received in the record, in order; null as "<null>".
@@ -134,7 +97,6 @@ protected:
 private:
     std::set<std::string> logsAtStart_;
     std::string firstLog_;
-    int copies_ = 0;
 };
 
 TEST_F(SingleInstanceTest, SecondCopyHandsItsCommandLineOverAndEnds) {

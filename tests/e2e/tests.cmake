@@ -6,6 +6,7 @@ target_link_libraries(marlo_e2e_tests PRIVATE marlo_core gtest_main nlohmann_jso
 target_compile_options(marlo_e2e_tests PRIVATE ${MARLO_WARNINGS})
 target_compile_definitions(marlo_e2e_tests PRIVATE
   MARLO_E2E_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
+  MARLO_E2E_RESOURCES="${CMAKE_SOURCE_DIR}/src/resources"
   MARLO_E2E_PROBE="${MARLO_WIN64_DIR}/bin/probe.exe")
 add_dependencies(marlo_e2e_tests win32 win64)
 if(TARGET marlo-pack)

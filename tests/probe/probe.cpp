@@ -14,6 +14,21 @@
 //       KIND "empty" (a message of no bytes), "odd" ("odd" in UTF-16 and one byte more), "max"
 //       (65536 bytes: 32768 times "m"), "burst=N" (N messages "b0", "b1", ...) or "text=TEXT".
 //       Prints "written: N" with the number of messages written in full.
+//   probe.exe wait-window --class NAME [--pid PID] [--exe NAME] [--timeout MS] [--pixel X,Y,R,G,B]
+//                         [--shot FILE]
+//       Waits for a visible top-level window of class NAME (of one process, with --pid or --exe)
+//       and, with --pixel, until the screen shows colour R,G,B at (X,Y) of that window (the moment
+//       its first paint is on screen). Prints the window's line as list-windows does, then "rect:
+//       L,T,R,B", "desktop: L,T,R,B" (the desktop window's rectangle), "style: HEX", "exstyle: HEX",
+//       "topmost: 0|1" and "qpc: N" (the performance counter when the wait ended). With --shot the
+//       window's pixels as the screen shows them are written to FILE as a 24-bit BMP.
+//   probe.exe wait-gone --class NAME [--pid PID] [--exe NAME] [--timeout MS]
+//       Waits until no visible top-level window of class NAME (of the process) is left; prints
+//       "qpc: N" at that moment.
+//   probe.exe run-show SHOW MS COMMANDLINE
+//       Starts COMMANDLINE with the show command SHOW in its start-up information, as the shell does
+//       for a shortcut set to start minimised or hidden, and waits up to MS milliseconds for it to
+//       end. Prints "exit: CODE" or "exit: timeout" (the process is then ended).
 //   probe.exe stderr-pipe MS COMMANDLINE
 //       Starts COMMANDLINE with its standard error on an anonymous pipe and waits up to MS
 //       milliseconds for it to end without reading the pipe, as a parent that collects the output
@@ -26,6 +41,7 @@
 // button press, 64 bad usage.
 #include <windows.h>
 
+#include <cstdio>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -112,6 +128,10 @@ struct Options {
     DWORD pid = 0;
     DWORD timeoutMs = 30000;
     bool press = true;
+    std::wstring windowClass;
+    bool havePixel = false;
+    int pixel[5] = {};  // x, y, red, green, blue
+    std::wstring shot;
 };
 
 bool matchesProcess(HWND window, const Options& options, DWORD* pidOut) {
@@ -201,11 +221,182 @@ BOOL CALLBACK printTopLevel(HWND window, LPARAM context) {
     return TRUE;
 }
 
+struct ClassSearch {
+    const Options* options;
+    HWND found;
+};
+
+BOOL CALLBACK findByClass(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<ClassSearch*>(context);
+    if (!IsWindowVisible(window) || className(window) != search->options->windowClass) return TRUE;
+    if (!matchesProcess(window, *search->options, nullptr)) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+HWND findVisibleWindow(const Options& options) {
+    ClassSearch search{&options, nullptr};
+    EnumWindows(findByClass, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::wstring rectText(const RECT& r) {
+    return std::to_wstring(r.left) + L"," + std::to_wstring(r.top) + L"," + std::to_wstring(r.right) + L"," +
+           std::to_wstring(r.bottom);
+}
+
+std::wstring hexText(unsigned long long value) {
+    wchar_t buffer[32];
+    swprintf(buffer, 32, L"%llx", value);
+    return buffer;
+}
+
+std::wstring qpcText() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return std::to_wstring(now.QuadPart);
+}
+
+// The screen's pixels of a rectangle, top row first, as 0x00RRGGBB.
+std::vector<unsigned> screenPixels(const RECT& r) {
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    std::vector<unsigned> pixels;
+    if (width <= 0 || height <= 0) return pixels;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap && bits) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+        GdiFlush();
+        const auto* words = static_cast<const unsigned*>(bits);
+        pixels.assign(words, words + static_cast<size_t>(width) * height);
+        for (unsigned& p : pixels) p &= 0xFFFFFFu;
+        SelectObject(memory, old);
+    }
+    if (bitmap) DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+bool writeBmp(const std::wstring& file, const std::vector<unsigned>& pixels, int width, int height) {
+    const int rowBytes = (width * 3 + 3) & ~3;
+    BITMAPFILEHEADER header = {};
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;  // bottom-up, as most readers expect
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    info.biSizeImage = static_cast<DWORD>(rowBytes * height);
+    header.bfType = 0x4D42;
+    header.bfOffBits = sizeof header + sizeof info;
+    header.bfSize = header.bfOffBits + info.biSizeImage;
+    std::string bytes(reinterpret_cast<const char*>(&header), sizeof header);
+    bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
+    for (int y = height - 1; y >= 0; --y) {
+        std::string row(static_cast<size_t>(rowBytes), '\0');
+        for (int x = 0; x < width; ++x) {
+            unsigned p = pixels[static_cast<size_t>(y) * width + x];
+            row[x * 3] = static_cast<char>(p & 0xFF);
+            row[x * 3 + 1] = static_cast<char>(p >> 8 & 0xFF);
+            row[x * 3 + 2] = static_cast<char>(p >> 16 & 0xFF);
+        }
+        bytes += row;
+    }
+    HANDLE out = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
+    CloseHandle(out);
+    return ok;
+}
+
+bool showsPixel(HWND window, const Options& options) {
+    RECT r;
+    if (!GetWindowRect(window, &r)) return false;
+    RECT one = {r.left + options.pixel[0], r.top + options.pixel[1], r.left + options.pixel[0] + 1,
+                r.top + options.pixel[1] + 1};
+    std::vector<unsigned> p = screenPixels(one);
+    const unsigned want = static_cast<unsigned>(options.pixel[2] << 16 | options.pixel[3] << 8 | options.pixel[4]);
+    return p.size() == 1 && p[0] == want;
+}
+
+int waitWindow(const Options& options) {
+    if (options.windowClass.empty()) return kExitUsage;
+    const DWORD start = GetTickCount();
+    HWND window = nullptr;
+    for (;;) {
+        window = findVisibleWindow(options);
+        if (window && (!options.havePixel || showsPixel(window, options))) break;
+        if (GetTickCount() - start >= options.timeoutMs) {
+            writeOut(window ? "error: the window never showed the pixel\n" : "error: no matching window\n");
+            return kExitNotFound;
+        }
+        Sleep(window ? 1 : 5);
+    }
+    const std::wstring qpc = qpcText();
+    Options one = options;
+    one.exe.clear();
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    one.pid = pid;
+    printTopLevel(window, reinterpret_cast<LPARAM>(&one));
+    RECT r, desktop;
+    GetWindowRect(window, &r);
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    printItem("rect", rectText(r));
+    printItem("desktop", rectText(desktop));
+    const LONG_PTR exStyle = GetWindowLongPtrW(window, GWL_EXSTYLE);
+    printItem("style", hexText(static_cast<unsigned long long>(GetWindowLongPtrW(window, GWL_STYLE)) & 0xFFFFFFFFull));
+    printItem("exstyle", hexText(static_cast<unsigned long long>(exStyle) & 0xFFFFFFFFull));
+    printItem("topmost", (exStyle & WS_EX_TOPMOST) ? L"1" : L"0");
+    printItem("qpc", qpc);
+    if (!options.shot.empty()) {
+        std::vector<unsigned> pixels = screenPixels(r);
+        if (!writeBmp(options.shot, pixels, r.right - r.left, r.bottom - r.top)) {
+            writeOut("error: shot not written\n");
+            return kExitUsage;
+        }
+        printItem("shot", options.shot);
+    }
+    return 0;
+}
+
+int waitGone(const Options& options) {
+    if (options.windowClass.empty()) return kExitUsage;
+    const DWORD start = GetTickCount();
+    while (findVisibleWindow(options)) {
+        if (GetTickCount() - start >= options.timeoutMs) {
+            writeOut("error: the window is still there\n");
+            return kExitNotClosed;
+        }
+        Sleep(1);
+    }
+    printItem("qpc", qpcText());
+    return 0;
+}
+
 int usage() {
     writeOut(
         "usage: probe wait-box [--title TEXT] [--exe NAME] [--timeout MS] [--no-press]\n"
         "       probe list-windows [--pid PID] [--exe NAME]\n"
-        "       probe mailslot-write PID empty|odd|max|burst=N|text=TEXT\n");
+        "       probe mailslot-write PID empty|odd|max|burst=N|text=TEXT\n"
+        "       probe wait-window --class NAME [--pid PID] [--exe NAME] [--timeout MS] [--pixel X,Y,R,G,B]\n"
+        "                         [--shot FILE]\n"
+        "       probe wait-gone --class NAME [--pid PID] [--exe NAME] [--timeout MS]\n"
+        "       probe run-show SHOW MS COMMANDLINE\n"
+        "       probe stderr-pipe MS COMMANDLINE\n");
     return kExitUsage;
 }
 
@@ -252,6 +443,31 @@ int stderrPipe(DWORD timeoutMs, const wchar_t* commandLine) {
     while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
     CloseHandle(readEnd);
     printItem("stderr", std::wstring(bytes.begin(), bytes.end()));
+    return 0;
+}
+
+int runShow(WORD show, DWORD timeoutMs, const wchar_t* commandLine) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = show;
+    PROCESS_INFORMATION process = {};
+    std::wstring line = commandLine;
+    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        writeOut("exit: not started\n");
+        return kExitUsage;
+    }
+    CloseHandle(process.hThread);
+    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) {
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        writeOut("exit: " + std::to_string(code) + "\n");
+    } else {
+        writeOut("exit: timeout\n");
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
+    CloseHandle(process.hProcess);
     return 0;
 }
 
@@ -304,6 +520,11 @@ int wmain(int argc, wchar_t** argv) {
         if (argc != 4 || !parseNumber(argv[2], &timeoutMs)) return usage();
         return stderrPipe(timeoutMs, argv[3]);
     }
+    if (command == L"run-show") {
+        DWORD show = 0, timeoutMs = 0;
+        if (argc != 5 || !parseNumber(argv[2], &show) || !parseNumber(argv[3], &timeoutMs)) return usage();
+        return runShow(static_cast<WORD>(show), timeoutMs, argv[4]);
+    }
     if (command == L"mailslot-write") {
         DWORD pid = 0;
         if (argc != 4 || !parseNumber(argv[2], &pid)) return usage();
@@ -322,6 +543,14 @@ int wmain(int argc, wchar_t** argv) {
             options.exe = argv[++i];
         } else if (arg == L"--timeout" && hasValue) {
             if (!parseNumber(argv[++i], &options.timeoutMs)) return usage();
+        } else if (arg == L"--class" && hasValue) {
+            options.windowClass = argv[++i];
+        } else if (arg == L"--shot" && hasValue) {
+            options.shot = argv[++i];
+        } else if (arg == L"--pixel" && hasValue) {
+            options.havePixel = swscanf(argv[++i], L"%d,%d,%d,%d,%d", &options.pixel[0], &options.pixel[1],
+                                        &options.pixel[2], &options.pixel[3], &options.pixel[4]) == 5;
+            if (!options.havePixel) return usage();
         } else if (arg == L"--pid" && hasValue) {
             if (!parseNumber(argv[++i], &options.pid)) return usage();
         } else {
@@ -329,6 +558,8 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     if (command == L"wait-box") return waitBox(options);
+    if (command == L"wait-window") return waitWindow(options);
+    if (command == L"wait-gone") return waitGone(options);
     if (command == L"list-windows") {
         EnumWindows(printTopLevel, reinterpret_cast<LPARAM>(&options));
         return 0;

@@ -136,8 +136,22 @@ bool parseScenario(const std::string& text, Scenario& scenario, std::string& err
         } else if (key == "main-exits" && hasValue && parseInt(value, 0, 0xFFFFFFFFLL, number)) {
             scenario.mainExits = true;
             scenario.mainExitCode = static_cast<unsigned>(number);
-        } else if (key == "splash-action" && hasValue && parseInt(value, -0x80000000LL, 0x7FFFFFFFLL, number)) {
-            scenario.splashActions.push_back(static_cast<int>(number));
+        } else if (key == "splash-action" && hasValue) {
+            Scenario::SplashAction action;
+            size_t at = value.find('@');
+            long long afterMs = 0;
+            if (!parseInt(value.substr(0, at), -0x80000000LL, 0x7FFFFFFFLL, number) ||
+                (at != std::string::npos && !parseInt(value.substr(at + 1), 0, 600000, afterMs))) {
+                error = "bad scenario word " + word;
+                return false;
+            }
+            action.value = static_cast<int>(number);
+            action.afterMs = static_cast<int>(afterMs);
+            scenario.splashActions.push_back(action);
+        } else if (key == "main-window-delay" && hasValue && parseInt(value, 0, 600000, number)) {
+            scenario.mainWindowDelayMs = static_cast<int>(number);
+        } else if (word == "no-splash-controller") {
+            scenario.noSplashController = true;
         } else if (key == "splash-text" && hasValue) {
             scenario.hasSplashText = true;
             scenario.splashText = utf8ToUtf16(value);
@@ -163,8 +177,9 @@ std::deque<ClassDef> buildClasses(const Scenario& scenario) {
     }
     if (!scenario.noController)
         classes.push_back({"com/brenn/Controller", {{"startupPerformed", "(Ljava/lang/String;)V", true}}});
-    classes.push_back({"com/brenn/runtime/BrennController",
-                       {{"getAction", "()I", true}, {"getText", "()Ljava/lang/String;", true}}});
+    if (!scenario.noSplashController)
+        classes.push_back({"com/brenn/runtime/BrennController",
+                           {{"getAction", "()I", true}, {"getText", "()Ljava/lang/String;", true}}});
     classes.push_back({"com/kavora/runtime/launcher/FirstRun", {{"firstRun", "()Z", true}}});
     for (const char* platform : kPlatformClasses) {
         ClassDef platformClass{std::string("com/kavora/runtime/installer/platform/win32/") + platform, {}};

@@ -5,15 +5,18 @@
 // Scenario words (comma-separated): create-fails, no-main-class, no-main-method, no-brenn-entry (the
 // brenn entry class is missing, the kavora one is there), no-splash-method, main-throws,
 // main-waits-file=<path> (up to 120 s), main-exits=<code>, first-run=false, first-run-throws,
-// splash-action=<n> (repeatable: getAction's answers in turn, then 0), splash-text=<text>,
+// splash-action=<n>[@<ms>] (repeatable: getAction's answers in turn, then 0; with @ms an answer
+// waits, with 0 given meanwhile, until ms after the VM was created), splash-text=<text>,
+// no-splash-controller (com/brenn/runtime/BrennController is missing),
 // register-fails=<class or short class name>, no-controller (com/brenn/Controller is missing),
 // startup-throws (startupPerformed throws), main-window=<title> and main-window-minimized=<title>
 // (main opens a visible top-level window, normal or minimised, and keeps its messages flowing
-// while it waits). An unknown word makes JNI_CreateJavaVM fail.
+// while it waits), main-window-delay=<ms> (main opens that window only after ms). An unknown word makes JNI_CreateJavaVM fail.
 //
 // Record lines: create (version, ignoreUnrecognized, the current directory cwd, options), call
 // (thread, fn, and the class, method, signature and arguments or the looked-up name and whether it
-// was found), main (class, args), window (the handle main opened), startupPerformed (thread, arg:
+// was found), main (class, args), window (the handle main opened, qpc), splashAction (a non-zero
+// answer of getAction: value, qpc), startupPerformed (thread, arg:
 // the text or null, qpc: the performance counter), splash (class, args), registerNatives (class, methods), attach
 // (daemon, thread), detach, destroy, and error (message) for every misuse the VM noticed. Thread 0
 // created the VM; attached threads count on from 1.
@@ -77,7 +80,11 @@ struct Scenario {
     std::u16string mainWaitsFile;
     bool mainExits = false;
     unsigned mainExitCode = 0;
-    std::deque<int> splashActions;  // getAction's answers in turn, then 0
+    struct SplashAction {
+        int value = 0;
+        int afterMs = 0;  // not before this long after the VM was created
+    };
+    std::deque<SplashAction> splashActions;  // getAction's answers in turn, then 0
     bool hasSplashText = false;
     std::u16string splashText;
     std::vector<std::string> registerFails;  // classes whose RegisterNatives answers -1
@@ -85,6 +92,8 @@ struct Scenario {
     bool startupThrows = false;
     std::u16string mainWindowTitle;  // empty: main opens no window
     bool mainWindowMinimized = false;
+    int mainWindowDelayMs = 0;
+    bool noSplashController = false;
 };
 
 // Comma-separated words; false and a message for a word the stand-in does not know.

@@ -45,7 +45,16 @@ struct Vm {
     std::deque<ThreadEnv> threads;
     std::map<const jchar*, std::unique_ptr<jchar[]>> stringChars;
     int nextThreadIndex = 0;
+    ULONGLONG createdTick = 0;  // GetTickCount64 when the VM was created
 };
+
+// The performance counter runs alike in every process: tests and the benchmark time across
+// processes by it.
+std::string qpcNow() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return std::to_string(now.QuadPart);
+}
 
 Vm& vm() {
     static Vm* instance = new Vm;  // never destroyed: other threads may still call at process exit
@@ -344,11 +353,14 @@ jvalue invoke(JNIEnv* env, const char* fn, char wantedReturn, bool isStatic, job
         if (s.mainThrows) t.pending = scriptedFailure();
         if (!s.mainWindowTitle.empty()) {
             lock.unlock();
+            if (s.mainWindowDelayMs > 0) Sleep(static_cast<DWORD>(s.mainWindowDelayMs));
+            // Stamped before the window exists: whatever reacts to the window comes after it.
+            const std::string shown = qpcNow();
             HWND window = openMainWindow(s.mainWindowTitle, s.mainWindowMinimized);
             lock.lock();
             char handle[32];
             std::snprintf(handle, sizeof handle, "%llu", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window)));
-            v.record.line(std::string("{\"event\":\"window\",\"handle\":") + handle + "}");
+            v.record.line(std::string("{\"event\":\"window\",\"handle\":") + handle + ",\"qpc\":" + shown + "}");
         }
         if (!s.mainWaitsFile.empty()) waitForFile(s.mainWaitsFile, lock);
         if (s.mainExits) {
@@ -356,18 +368,19 @@ jvalue invoke(JNIEnv* env, const char* fn, char wantedReturn, bool isStatic, job
             ExitProcess(s.mainExitCode);
         }
     } else if (name == "startupPerformed") {
-        // The performance counter runs alike in every process: a benchmark times the hand-over by it.
-        LARGE_INTEGER now;
-        QueryPerformanceCounter(&now);
         v.record.line("{\"event\":\"startupPerformed\",\"thread\":" + std::string(thread) + ",\"arg\":" +
-                      valueJson('L', values[0], fn) + ",\"qpc\":" + std::to_string(now.QuadPart) + "}");
+                      valueJson('L', values[0], fn) + ",\"qpc\":" + qpcNow() + "}");
         if (s.startupThrows) t.pending = scriptedFailure();
     } else if (name == "initAwtSplashConfig") {
         v.record.line("{\"event\":\"splash\",\"class\":" + jsonString(def->name) + ",\"args\":" + argsJson + "}");
     } else if (name == "getAction") {
-        if (!v.scenario.splashActions.empty()) {
-            result.i = v.scenario.splashActions.front();
-            v.scenario.splashActions.pop_front();
+        auto& actions = v.scenario.splashActions;
+        if (!actions.empty() && GetTickCount64() - v.createdTick >= static_cast<ULONGLONG>(actions.front().afterMs)) {
+            result.i = actions.front().value;
+            actions.pop_front();
+            if (result.i != 0)
+                v.record.line("{\"event\":\"splashAction\",\"value\":" + std::to_string(result.i) +
+                              ",\"qpc\":" + qpcNow() + "}");
         }
     } else if (name == "getText") {
         if (s.hasSplashText) result.l = newRef(stringObject(s.splashText));
@@ -819,6 +832,7 @@ extern "C" JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, vo
     v.nextThreadIndex = 0;
     ThreadEnv& mainThread = addThread();
     v.live = true;
+    v.createdTick = GetTickCount64();
     *pvm = &javaVm;
     *penv = &mainThread.env;
     return JNI_OK;

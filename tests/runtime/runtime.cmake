@@ -1,5 +1,5 @@
 # The stand-in Java runtime of the tests (x64, run under Wine): java.exe, unpack200.exe, jvm.dll
-# and jvm_noentry.dll (no JNI_CreateJavaVM). Static, so that copies work in any folder; tests copy
+# jvm_noentry.dll (no JNI_CreateJavaVM) and splashscreen.dll. Static, so that copies work in any folder; tests copy
 # them into runtime layouts of their own.
 set(MARLO_RUNTIME_DIR ${CMAKE_BINARY_DIR}/bin/runtime)
 
@@ -29,9 +29,15 @@ target_include_directories(runtime_jvm SYSTEM PRIVATE ${MARLO_JNI_INCLUDE_DIR})
 marlo_runtime_library(jvm_noentry ${CMAKE_SOURCE_DIR}/tests/runtime/jvm.cpp)
 target_compile_definitions(runtime_jvm_noentry PRIVATE STANDIN_EXPORT_CREATE=0)
 
+# splashscreen.dll records its calls; splashscreen_noclose.dll lacks SplashClose.
+marlo_runtime_library(splashscreen ${CMAKE_SOURCE_DIR}/tests/runtime/splashscreen.cpp)
+marlo_runtime_library(splashscreen_noclose ${CMAKE_SOURCE_DIR}/tests/runtime/splashscreen.cpp)
+target_compile_definitions(runtime_splashscreen_noclose PRIVATE STANDIN_NO_CLOSE=1)
+
 # The win tests copy the stand-in (from bin\runtime beside them) into their fixtures.
 if(TARGET marlo_win_tests)
-  add_dependencies(marlo_win_tests runtime_java runtime_unpack200 runtime_jvm runtime_jvm_noentry)
+  add_dependencies(marlo_win_tests runtime_java runtime_unpack200 runtime_jvm runtime_jvm_noentry runtime_splashscreen
+                   runtime_splashscreen_noclose)
   # The stand-in VM's own test loads it from where it was built.
   target_compile_definitions(marlo_win_tests PRIVATE MARLO_STANDIN_JVM="$<TARGET_FILE:runtime_jvm>")
 endif()
