@@ -158,10 +158,11 @@ protected:
     }
     EnvOverrides screen() const { return {{"DISPLAY", display_}}; }
 
-    std::string splashApp(const std::string& extra, const std::string& launcher = "marlo", bool splash = true) {
+    std::string splashApp(const std::string& extra, const std::string& launcher = "marlo", bool splash = true,
+                          const std::string& sequence = "\"Rjre\"") {
         return pack("app", "launcher = \"" + launcher + "\"\narch = \"x64\"\n[config]\nEXECUTABLE_TYPE = 1\n"
                            "MAIN_CLASS = \"com.example.App\"\nMIN_JAVA_VERSION = \"1.8\"\n"
-                           "JRE_SEARCH_SEQUENCE = [\"Rjre\"]\nSPLASH_SCREEN = " + (splash ? "true" : "false") + "\n" +
+                           "JRE_SEARCH_SEQUENCE = [" + sequence + "]\nSPLASH_SCREEN = " + (splash ? "true" : "false") + "\n" +
                                std::string(kSplashConfig) + "MSG_TITLE = \"" + kErrorCaption + "\"\nMSG_NO_JVM_BITS = \"" +
                                kNoJvmText + "\"\n" + extra);
     }
@@ -357,10 +358,13 @@ class SplashFatalTest : public SplashTest, public ::testing::WithParamInterface<
 
 TEST_P(SplashFatalTest, ErrorBoxAppearsWithTheSplashGone) {
     if (!onScreen()) GTEST_SKIP() << "Xvfb is not installed";
-    // A runtime too old for the application: the search ends with the "no runtime" box.
+    // A runtime too old for the application, named by its absolute path (so no pass without the
+    // version check takes it): the search ends with the "no runtime" box.
     write("jre/bin/stand-in.cfg", "first_line=java version \"1.6.0_45\"\r\ndelay_ms=" +
                                       std::to_string(GetParam().probeDelayMs) + "\r\n");
-    const std::string exe = splashApp("SPLASH_TOPMOST = true\n");
+    std::string jre = winPath("jre");
+    for (size_t at = 0; (at = jre.find('\\', at)) != std::string::npos; at += 2) jre.insert(at, "\\");
+    const std::string exe = splashApp("SPLASH_TOPMOST = true\n", "marlo", true, "\"A" + jre + "\"");
     ASSERT_FALSE(exe.empty());
     Copy copy = startCopy(exe, {}, "", screen());
     if (GetParam().probeDelayMs > 0) waitSplash();
