@@ -8,6 +8,8 @@
 #   against bench_copy.exe copying the same file with CopyFileW less its run on an empty file;
 # - the hand-over of a single-instance application: a second copy's own run time and the time from
 #   its start to startupPerformed in the running copy, beside a plain start of the same application;
+# - the splash screen (under Xvfb, when it is installed): the time from process start to the first
+#   paint of the splash window, beside the warm start of the same application without splash;
 # - the sizes of the four launchers.
 # Runs alternate launcher and baseline and are timed from inside Wine (bench_run.exe); the tables
 # give medians and their ratio.
@@ -49,6 +51,8 @@ printf '%s\n' "$description" > "$app/app.toml"
 "$bin/marlo-pack" pack "$app/app.toml" -o "$app/app.exe" >/dev/null
 head -c 52428800 /dev/urandom > "$app/data.bin"
 : > "$app/empty.bin"
+printf '%s\nSPLASH_SCREEN = true\nSPLASH_WIDTH = 240\nSPLASH_HEIGHT = 120\n' "$description" > "$app/splash.toml"
+"$bin/marlo-pack" pack "$app/splash.toml" -o "$app/splash.exe" >/dev/null
 printf '%s\n[[files]]\nname = "data.bin"\nsource = "data.bin"\n' "$description" > "$app/files.toml"
 "$bin/marlo-pack" pack "$app/files.toml" -o "$app/files.exe" >/dev/null
 printf '%s\nSINGLE_INSTANCE = true\n' "$description" > "$app/single.toml"
@@ -90,6 +94,23 @@ for _ in $(seq 600); do grep -q '"event":"main"' "$record" 2>/dev/null && break;
 handover=$(wine bench_run.exe --handover "$runs" "$(winepath -w "$record")" single.exe | tr -d '\r')
 : > "$app/stop"
 wait "$first"
+
+# The splash needs a display, and windows need a desktop started on it: the Wine session starts
+# again with DISPLAY set to a virtual display of its own.
+painted=""
+if command -v Xvfb >/dev/null; then
+  Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$work/display" >/dev/null 2>&1 &
+  xvfb=$!
+  for _ in $(seq 300); do [ -s "$work/display" ] && break; sleep 0.1; done
+  wineserver -k >/dev/null 2>&1 || true
+  export DISPLAY=":$(head -n1 "$work/display")"
+  wineserver -p
+  wine splash.exe >/dev/null 2>&1 || true   # warm-up, and the desktop on the display
+  painted=$(wine bench_run.exe --splash "$runs" BrennSplashScreen splash.exe app.exe | tr -d '\r')
+  wineserver -k >/dev/null 2>&1 || true
+  kill "$xvfb" 2>/dev/null || true
+  unset DISPLAY
+fi
 cd - >/dev/null
 
 row() {
@@ -130,6 +151,16 @@ printf '| %-38s | %6s ms |\n' "plain start (no copy running)" "$(median_ms a "$p
 printf '| %-38s | %6s ms |\n' "same application, single instance off" "$(median_ms b "$plain")"
 printf '| %-38s | %6s ms |\n' "second copy's own run time" "$(median_ms s "$handover")"
 printf '| %-38s | %6s ms |\n' "hand-over: start to startupPerformed" "$(median_ms h "$handover")"
+if [ -n "$painted" ]; then
+  echo
+  echo "| splash screen (Xvfb)                   |    median |"
+  echo "|----------------------------------------|-----------|"
+  printf '| %-38s | %6s ms |\n' "start to the splash's first paint" "$(median_ms p "$painted")"
+  printf '| %-38s | %6s ms |\n' "warm start without splash (whole run)" "$(median_ms w "$painted")"
+else
+  echo
+  echo "Splash screen: not measured (Xvfb is not installed)."
+fi
 echo
 echo "| launcher    |     bytes |"
 echo "|-------------|-----------|"
