@@ -9,7 +9,8 @@
 # - the hand-over of a single-instance application: a second copy's own run time and the time from
 #   its start to startupPerformed in the running copy, beside a plain start of the same application;
 # - the splash screen (under Xvfb, when it is installed): the time from process start to the first
-#   paint of the splash window, beside the warm start of the same application without splash;
+#   paint of the splash window, beside the same for bench_window.exe (a program that only shows
+#   such a window) and the warm start of the same application without splash;
 # - the sizes of the four launchers.
 # Runs alternate launcher and baseline and are timed from inside Wine (bench_run.exe); the tables
 # give medians and their ratio.
@@ -20,7 +21,7 @@ runs=${1:-21}
 bin=build/bin
 win=build/win64/bin
 for f in "$bin/marlo-pack" "$bin/marlo64.exe" "$win/bench_baseline.exe" "$win/bench_copy.exe" "$win/bench_run.exe" \
-         "$win/runtime/java.exe" "$win/runtime/jvm.dll"; do
+         "$win/bench_window.exe" "$win/runtime/java.exe" "$win/runtime/jvm.dll"; do
   [ -f "$f" ] || { echo "bench: $f is missing; build first (cmake --build --preset default)" >&2; exit 2; }
 done
 
@@ -39,7 +40,7 @@ cp "$win/runtime/java.exe" "$app/jre/bin/java.exe"
 cp "$win/runtime/java.exe" "$app/jre/bin/javaw.exe"
 cp "$win/runtime/jvm.dll" "$app/jre/bin/server/jvm.dll"
 printf 'first_line=java version "1.8.0_60"\r\n' > "$app/jre/bin/stand-in.cfg"
-cp "$win/bench_baseline.exe" "$win/bench_copy.exe" "$win/bench_run.exe" "$app/"
+cp "$win/bench_baseline.exe" "$win/bench_copy.exe" "$win/bench_run.exe" "$win/bench_window.exe" "$app/"
 description='launcher = "marlo"
 arch = "x64"
 [config]
@@ -106,7 +107,7 @@ if command -v Xvfb >/dev/null; then
   export DISPLAY=":$(head -n1 "$work/display")"
   wineserver -p
   wine splash.exe >/dev/null 2>&1 || true   # warm-up, and the desktop on the display
-  painted=$(wine bench_run.exe --splash "$runs" BrennSplashScreen splash.exe app.exe | tr -d '\r')
+  painted=$(wine bench_run.exe --splash "$runs" BrennSplashScreen splash.exe bench_window.exe app.exe | tr -d '\r')
   wineserver -k >/dev/null 2>&1 || true
   kill "$xvfb" 2>/dev/null || true
   unset DISPLAY
@@ -156,6 +157,7 @@ if [ -n "$painted" ]; then
   echo "| splash screen (Xvfb)                   |    median |"
   echo "|----------------------------------------|-----------|"
   printf '| %-38s | %6s ms |\n' "start to the splash's first paint" "$(median_ms p "$painted")"
+  printf '| %-38s | %6s ms |\n' "first paint of a window-only program" "$(median_ms f "$painted")"
   printf '| %-38s | %6s ms |\n' "warm start without splash (whole run)" "$(median_ms w "$painted")"
 else
   echo

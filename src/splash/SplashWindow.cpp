@@ -36,11 +36,14 @@ std::atomic<HWND> g_window{nullptr};
 
 // Everything below belongs to the splash thread.
 struct TextLine {
-    char text[kTextCapacity] = {};
-    int x = 0;
-    int y = 0;
-    COLORREF colour = 0;
+    char text[kTextCapacity];
+    int x;
+    int y;
+    COLORREF colour;
 };
+// This file is built without data sections (see cmake/WindowsBuild.cmake): with them the compiler
+// gives zero-initialized variables sections with contents, and these two lines would add 12 KB of
+// zeros to the launcher.
 TextLine g_line1;
 TextLine g_line2;
 int g_width = 0;

@@ -15,3 +15,8 @@ add_executable(bench_run ${CMAKE_SOURCE_DIR}/tests/bench/run.cpp)
 target_compile_options(bench_run PRIVATE ${MARLO_WARNINGS})
 target_link_options(bench_run PRIVATE -municode -static -s)
 target_link_libraries(bench_run PRIVATE user32 gdi32 advapi32)
+
+add_executable(bench_window WIN32 ${CMAKE_SOURCE_DIR}/tests/bench/window.cpp ${CMAKE_SOURCE_DIR}/tests/bench/window.rc)
+target_compile_options(bench_window PRIVATE ${MARLO_WARNINGS} ${MARLO_SIZE_FLAGS})
+target_link_options(bench_window PRIVATE -municode -static -s)
+target_link_libraries(bench_window PRIVATE user32 gdi32)

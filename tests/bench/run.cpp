@@ -12,11 +12,13 @@
 // the performance counter the stand-in VM records). A run not handed over within 10 s ends the runs
 // with exit code 1.
 //
-// bench_run.exe --splash RUNS CLASS COMMAND_SPLASH COMMAND_PLAIN: alternates a start of
-// COMMAND_SPLASH, timed until a visible window of CLASS of that process shows on screen the pixel
+// bench_run.exe --splash RUNS CLASS COMMAND_SPLASH COMMAND_WINDOW COMMAND_PLAIN: alternates a start
+// of COMMAND_SPLASH, timed until a visible window of CLASS of that process shows on screen the pixel
 // of its own bitmap resource 10000 at the window's centre (the first paint; the process is then
-// ended; its stand-in VM's main waits meanwhile), with a start of COMMAND_PLAIN timed until it ends. Prints "p MICROSECONDS" and
-// "w MICROSECONDS" lines. A splash not painted within 10 s ends the runs with exit code 1.
+// ended; a stand-in VM's main waits meanwhile), the same for COMMAND_WINDOW (a program that does
+// nothing but show such a window), and a start of COMMAND_PLAIN timed until it ends. Prints
+// "p MICROSECONDS", "f MICROSECONDS" and "w MICROSECONDS" lines. A splash not painted within 10 s
+// ends the runs with exit code 1.
 #include <windows.h>
 
 #include <cstdio>
@@ -181,7 +183,7 @@ bool firstPaint(const wchar_t* commandLine, const wchar_t* className, COLORREF e
     return painted;
 }
 
-int splash(int runs, const wchar_t* className, const wchar_t* withSplash, const wchar_t* plain) {
+int splash(int runs, const wchar_t* className, const wchar_t* withSplash, const wchar_t* window, const wchar_t* plain) {
     const COLORREF expected = bitmapCentre(programOf(withSplash));
     if (expected == CLR_INVALID) {
         std::fwprintf(stderr, L"bench_run: no bitmap 10000 in %ls\n", withSplash);
@@ -201,6 +203,11 @@ int splash(int runs, const wchar_t* className, const wchar_t* withSplash, const 
             return 1;
         }
         std::printf("p %lld\n", microseconds);
+        if (!firstPaint(window, className, expected, &microseconds)) {
+            std::fwprintf(stderr, L"bench_run: no splash painted: %ls\n", window);
+            return 1;
+        }
+        std::printf("f %lld\n", microseconds);
         if (!runOnce(plain, &microseconds)) {
             std::fwprintf(stderr, L"bench_run: failed: %ls\n", plain);
             return 1;
@@ -215,7 +222,8 @@ int splash(int runs, const wchar_t* className, const wchar_t* withSplash, const 
 int wmain(int argc, wchar_t** argv) {
     int index = 1;
     if (argc == 5 && std::wcscmp(argv[1], L"--handover") == 0) return handover(_wtoi(argv[2]), argv[3], argv[4]);
-    if (argc == 6 && std::wcscmp(argv[1], L"--splash") == 0) return splash(_wtoi(argv[2]), argv[3], argv[4], argv[5]);
+    if (argc == 7 && std::wcscmp(argv[1], L"--splash") == 0)
+        return splash(_wtoi(argv[2]), argv[3], argv[4], argv[5], argv[6]);
     if (argc < 4) return 64;
     const int runs = _wtoi(argv[index++]);
     bool clearCache = false;
