@@ -45,6 +45,7 @@ set(MARLO_SHELL_SOURCES
   src/system/NativeLibraryPathWin.cpp
   src/system/Reboot.cpp
   src/windows/JavaVMLauncher.cpp
+  src/windows/KavoraRuntime.cpp
   src/windows/LocaleCodeWin.cpp
   src/windows/VariableExpanderWin.cpp
   src/windows/VmOptionsWin.cpp

@@ -10,6 +10,7 @@
 #include "diag/Log.h"
 #include "diag/Paths.h"
 #include "windows/JvmInterface.h"
+#include "windows/KavoraRuntime.h"
 #include "windows/MainArguments.h"
 #include "windows/VariableExpander.h"
 
@@ -141,6 +142,10 @@ bool describeException(JNIEnv* env, bool describe) {
 namespace {
 
 bool invokeMain(JNIEnv* env, const ArgVector& args) {
+    if (runsFirstRunHook(launcherFlavor()) && !checkFirstRun(env)) {
+        logMessage(u"checkFirstRun stopped further execution");
+        return true;
+    }
     const char* className = entryClass();
     logMessage(u"main class: %S", className);
     jclass cls = env->FindClass(className);
@@ -210,6 +215,7 @@ bool launchProgram(const ArgVector& args, bool destroyVm) {
     state.vmCreated = true;
     JNIEnv* env = state.mainEnv;
     passSplashSettings(env);
+    loadHelperLibrary();
     if (!invokeMain(env, args)) {
         logError(u"could not call main");
         return false;

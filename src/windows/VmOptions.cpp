@@ -37,6 +37,7 @@ private:
     void readVmOptionsFile(const std::u16string* path, OptionLineReader* file, int depth);
     std::string buildClassPath();
     bool addArchivesInDirectory(std::string& classPath, const std::string& directory, const char* extension);
+    void addRuntimeLibrary(std::string& classPath);
     bool addClassPathEntries(std::string& classPath);
     void fail(VmOptionsError error, const std::string& detail) {
         result_.error = error;
@@ -171,11 +172,7 @@ std::string Assembly::buildClassPath() {
         addArchivesInDirectory(classPath, user, "jar");
         addArchivesInDirectory(classPath, user, "zip");
     }
-    if (in_.kavora) {
-        classPath += in_.applicationDir;
-        if (!endsWithChar(classPath, '\\')) classPath += '\\';
-        classPath += ".kavora\\kvrruntime.jar;";
-    }
+    addRuntimeLibrary(classPath);
     if (hasReplacement_) {
         classPath += replacement_;
     } else if (!addClassPathEntries(classPath)) {
@@ -187,6 +184,14 @@ std::string Assembly::buildClassPath() {
     }
     if (endsWithChar(classPath, ';')) classPath.pop_back();
     return classPath;
+}
+
+// The kavora runtime's jar, whether the file exists or not.
+void Assembly::addRuntimeLibrary(std::string& classPath) {
+    if (!in_.kavora) return;
+    classPath += in_.applicationDir;
+    if (!endsWithChar(classPath, '\\')) classPath += '\\';
+    classPath += ".kavora\\kvrruntime.jar;";
 }
 
 bool Assembly::addArchivesInDirectory(std::string& classPath, const std::string& directory, const char* extension) {

@@ -4,6 +4,8 @@ file(GLOB MARLO_E2E_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cp
 add_executable(marlo_e2e_tests ${MARLO_E2E_SOURCES})
 target_link_libraries(marlo_e2e_tests PRIVATE marlo_core gtest_main nlohmann_json::nlohmann_json)
 target_compile_options(marlo_e2e_tests PRIVATE ${MARLO_WARNINGS})
+# The natives of the kavora platform classes, as the stand-in VM declares them.
+target_include_directories(marlo_e2e_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/runtime)
 target_compile_definitions(marlo_e2e_tests PRIVATE
   MARLO_E2E_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
   MARLO_E2E_RESOURCES="${CMAKE_SOURCE_DIR}/src/resources"

@@ -1,5 +1,8 @@
 #include "JvmWorld.h"
 
+#include "KavoraNatives.h"
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -124,6 +127,16 @@ bool parseScenario(const std::string& text, Scenario& scenario, std::string& err
             scenario.firstRunFalse = true;
         } else if (word == "first-run-throws") {
             scenario.firstRunThrows = true;
+        } else if (word == "no-first-run-class") {
+            scenario.noFirstRunClass = true;
+        } else if (word == "no-first-run-method") {
+            scenario.noFirstRunMethod = true;
+        } else if (word == "no-kavora-common") {
+            scenario.noKavoraCommon = true;
+        } else if (word == "no-init-from-launcher") {
+            scenario.noInitFromLauncher = true;
+        } else if (key == "no-platform-class" && hasValue && !value.empty()) {
+            scenario.noPlatformClass.push_back(value);
         } else if (word == "no-controller") {
             scenario.noController = true;
         } else if (word == "startup-throws") {
@@ -180,11 +193,24 @@ std::deque<ClassDef> buildClasses(const Scenario& scenario) {
     if (!scenario.noSplashController)
         classes.push_back({"com/brenn/runtime/BrennController",
                            {{"getAction", "()I", true}, {"getText", "()Ljava/lang/String;", true}}});
-    classes.push_back({"com/kavora/runtime/launcher/FirstRun", {{"firstRun", "()Z", true}}});
+    if (!scenario.noFirstRunClass) {
+        ClassDef firstRun{"com/kavora/runtime/launcher/FirstRun", {}};
+        if (!scenario.noFirstRunMethod) firstRun.methods.push_back({"firstRun", "()Z", true});
+        classes.push_back(firstRun);
+    }
     for (const char* platform : kPlatformClasses) {
-        ClassDef platformClass{std::string("com/kavora/runtime/installer/platform/win32/") + platform, {}};
-        if (platformClass.name.size() > 7 && platformClass.name.compare(platformClass.name.size() - 7, 7, "/Common") == 0)
+        const std::string name = platform;
+        if (name == "Common" && scenario.noKavoraCommon) continue;
+        if (std::find(scenario.noPlatformClass.begin(), scenario.noPlatformClass.end(), name) !=
+            scenario.noPlatformClass.end())
+            continue;
+        ClassDef platformClass{"com/kavora/runtime/installer/platform/win32/" + name, {}};
+        if (name == "Common" && !scenario.noInitFromLauncher)
             platformClass.methods.push_back({"initFromLauncher", "(Z)V", true});
+#define STANDIN_DECLARE_NATIVE(row, cls, method, signature) \
+    if (name == #cls) platformClass.natives.push_back({#method, signature, false});
+        STANDIN_KAVORA_NATIVES(STANDIN_DECLARE_NATIVE)
+#undef STANDIN_DECLARE_NATIVE
         classes.push_back(platformClass);
     }
     const Method toString{"toString", "()Ljava/lang/String;", false};

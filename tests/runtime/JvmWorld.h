@@ -8,7 +8,9 @@
 // splash-action=<n>[@<ms>] (repeatable: getAction's answers in turn, then 0; with @ms an answer
 // waits, with 0 given meanwhile, until ms after the VM was created), splash-text=<text>,
 // no-splash-controller (com/brenn/runtime/BrennController is missing),
-// register-fails=<class or short class name>, no-controller (com/brenn/Controller is missing),
+// register-fails=<class or short class name>, no-first-run-class, no-first-run-method,
+// no-kavora-common (the platform class Common is missing), no-init-from-launcher (Common lacks
+// initFromLauncher), no-platform-class=<short class name>, no-controller (com/brenn/Controller is missing),
 // startup-throws (startupPerformed throws), main-window=<title> and main-window-minimized=<title>
 // (main opens a visible top-level window, normal or minimised, and keeps its messages flowing
 // while it waits), main-window-delay=<ms> (main opens that window only after ms). An unknown word makes JNI_CreateJavaVM fail.
@@ -17,14 +19,17 @@
 // (thread, fn, and the class, method, signature and arguments or the looked-up name and whether it
 // was found), main (class, args), window (the handle main opened, qpc), splashAction (a non-zero
 // answer of getAction: value, qpc), startupPerformed (thread, arg:
-// the text or null, qpc: the performance counter), splash (class, args), registerNatives (class, methods), attach
+// the text or null, qpc: the performance counter), splash (class, args), registerNatives (class, result, methods: name, signature and export,
+// whether the function is the export of that name of the library it lies in, and module, that library's file name), attach
 // (daemon, thread), detach, destroy, and error (message) for every misuse the VM noticed. Thread 0
 // created the VM; attached threads count on from 1.
 //
 // As in a real VM, a failed FindClass leaves a NoClassDefFoundError pending and a failed
 // GetMethodID / GetStaticMethodID a NoSuchMethodError. While an exception is pending only the
 // exception functions, ReleaseStringChars and DeleteLocalRef may be called; any other call is
-// recorded as an error, and lookups then answer null.
+// recorded as an error, and lookups then answer null. RegisterNatives binds only methods the class
+// declares native (the kavora platform classes, KavoraNatives.h); any other name or signature
+// raises NoSuchMethodError and binds nothing, as a real VM does.
 #pragma once
 
 #include <windows.h>
@@ -54,6 +59,7 @@ struct Method {
 struct ClassDef {
     std::string name;
     std::vector<Method> methods;
+    std::vector<Method> natives = {};  // declared native: what RegisterNatives may bind
 
     const Method* find(const char* methodName, const char* signature, bool wantStatic) const;
 };
@@ -94,6 +100,11 @@ struct Scenario {
     bool mainWindowMinimized = false;
     int mainWindowDelayMs = 0;
     bool noSplashController = false;
+    bool noFirstRunClass = false;
+    bool noFirstRunMethod = false;
+    bool noKavoraCommon = false;
+    bool noInitFromLauncher = false;
+    std::vector<std::string> noPlatformClass;  // short names of kavora platform classes left out
 };
 
 // Comma-separated words; false and a message for a word the stand-in does not know.

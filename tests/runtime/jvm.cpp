@@ -637,6 +637,29 @@ void JNICALL deleteLocalRef(JNIEnv* env, jobject ref) {
     vm().refs[(reinterpret_cast<uintptr_t>(ref) - kRefBase) / kRefStep].reset();
 }
 
+// Whether a function pointer is the export of that name of the library it lies in; module names
+// that library's file (without its folder), empty when the address lies in none.
+bool isExportNamed(void* function, const std::string& exportName, std::string& module) {
+    HMODULE owner = nullptr;
+    if (!function || !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                             GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                         static_cast<LPCWSTR>(function), &owner))
+        return false;
+    wchar_t path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(owner, path, MAX_PATH);
+    std::wstring file(path, n);
+    size_t slash = file.find_last_of(L"\\/");
+    module = utf16ToUtf8(std::u16string(file.begin() + (slash == std::wstring::npos ? 0 : slash + 1), file.end()));
+    return reinterpret_cast<void*>(GetProcAddress(owner, exportName.c_str())) == function;
+}
+
+// The JNI short-name rule for the names used here (no '_', '$' or non-ASCII in them).
+std::string shortExportName(const std::string& className, const std::string& method) {
+    std::string name = "Java_";
+    for (char c : className) name += c == '/' ? '_' : c;
+    return name + "_" + method;
+}
+
 jint JNICALL registerNatives(JNIEnv* env, jclass cls, const JNINativeMethod* methods, jint count) {
     std::lock_guard<std::mutex> lock(vm().mutex);
     Vm& v = vm();
@@ -647,22 +670,40 @@ jint JNICALL registerNatives(JNIEnv* env, jclass cls, const JNINativeMethod* met
         v.record.error("RegisterNatives with a bad class or method table");
         return JNI_ERR;
     }
+    const ClassDef* def = object->cls;
+    const std::string& name = def->name;
+    // As a real VM: every entry must name a native method of the class and carry a function;
+    // the first that does not raises NoSuchMethodError and nothing is bound.
+    std::string undeclared;
     bool allBound = true;
     std::string list = "[";
     for (jint i = 0; i < count; ++i) {
+        const std::string method = cleanUtf8(methods[i].name);
+        const std::string signature = cleanUtf8(methods[i].signature);
+        bool declared = false;
+        for (const Method& m : def->natives) declared = declared || (m.name == method && m.signature == signature);
+        if (!declared && undeclared.empty()) undeclared = method;
         allBound = allBound && methods[i].fnPtr != nullptr;
-        list += (i ? "," : "") + std::string("{\"name\":") + jsonString(cleanUtf8(methods[i].name)) +
-                ",\"signature\":" + jsonString(cleanUtf8(methods[i].signature)) +
-                ",\"bound\":" + (methods[i].fnPtr ? "true" : "false") + "}";
+        std::string module;
+        const bool isExport = isExportNamed(methods[i].fnPtr, shortExportName(name, method), module);
+        list += (i ? "," : "") + std::string("{\"name\":") + jsonString(method) + ",\"signature\":" +
+                jsonString(signature) + ",\"export\":" + (isExport ? "true" : "false") +
+                ",\"module\":" + jsonString(module) + "}";
     }
-    const std::string& name = object->cls->name;
-    v.record.line("{\"event\":\"registerNatives\",\"thread\":" + std::to_string(t.index) + ",\"class\":" +
-                  jsonString(name) + ",\"methods\":" + list + "]}");
+    jint result = JNI_OK;
     for (const std::string& failing : v.scenario.registerFails) {
         size_t slash = name.rfind('/');
-        if (failing == name || failing == name.substr(slash == std::string::npos ? 0 : slash + 1)) return JNI_ERR;
+        if (failing == name || failing == name.substr(slash == std::string::npos ? 0 : slash + 1)) result = JNI_ERR;
     }
-    return allBound ? JNI_OK : JNI_ERR;
+    if (!undeclared.empty()) {
+        t.pending = throwable("java/lang/NoSuchMethodError", "java.lang.NoSuchMethodError: " + undeclared);
+        result = JNI_ERR;
+    } else if (!allBound) {
+        result = JNI_ERR;
+    }
+    v.record.line("{\"event\":\"registerNatives\",\"thread\":" + std::to_string(t.index) + ",\"class\":" +
+                  jsonString(name) + ",\"result\":" + std::to_string(result) + ",\"methods\":" + list + "]}");
+    return result;
 }
 
 jclass JNICALL getObjectClass(JNIEnv* env, jobject object) {

@@ -37,7 +37,13 @@ target_compile_definitions(runtime_splashscreen_noclose PRIVATE STANDIN_NO_CLOSE
 # The win tests copy the stand-in (from bin\runtime beside them) into their fixtures.
 if(TARGET marlo_win_tests)
   add_dependencies(marlo_win_tests runtime_java runtime_unpack200 runtime_jvm runtime_jvm_noentry runtime_splashscreen
-                   runtime_splashscreen_noclose)
+                   runtime_splashscreen_noclose runtime_kvrinst runtime_kvrinst_nogetvalue)
   # The stand-in VM's own test loads it from where it was built.
   target_compile_definitions(marlo_win_tests PRIVATE MARLO_STANDIN_JVM="$<TARGET_FILE:runtime_jvm>")
 endif()
+
+# kvrinst.dll exports every native of the kavora platform classes; kvrinst_nogetvalue.dll lacks
+# Registry.getValue0.
+marlo_runtime_library(kvrinst ${CMAKE_SOURCE_DIR}/tests/runtime/kvrinst.cpp)
+marlo_runtime_library(kvrinst_nogetvalue ${CMAKE_SOURCE_DIR}/tests/runtime/kvrinst.cpp)
+target_compile_definitions(runtime_kvrinst_nogetvalue PRIVATE STANDIN_WITHOUT_REGISTRY_GETVALUE=1)

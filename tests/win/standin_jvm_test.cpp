@@ -384,7 +384,7 @@ TEST_F(StandInJvm, SplashSettingsAndControllerAnswers) {
 void JNICALL someNative() {}
 
 TEST_F(StandInJvm, RegisterNativesIsRecordedAndCanBeRefused) {
-    ASSERT_EQ(create(u"register-fails=Misc"), JNI_OK);
+    ASSERT_EQ(create(u"register-fails=Common"), JNI_OK);
     jclass common = env_->FindClass("com/kavora/runtime/installer/platform/win32/Common");
     jclass misc = env_->FindClass("com/kavora/runtime/installer/platform/win32/Misc");
     ASSERT_NE(common, nullptr);
@@ -392,12 +392,26 @@ TEST_F(StandInJvm, RegisterNativesIsRecordedAndCanBeRefused) {
     JNINativeMethod methods[] = {
         {const_cast<char*>("setWindows95"), const_cast<char*>("(Z)V"), reinterpret_cast<void*>(&someNative)},
         {const_cast<char*>("setWindowsNT"), const_cast<char*>("(Z)V"), reinterpret_cast<void*>(&someNative)}};
-    EXPECT_EQ(env_->RegisterNatives(common, methods, 2), JNI_OK);
-    EXPECT_NE(env_->RegisterNatives(misc, methods, 1), JNI_OK);
+    // Declared natives, refused by the scenario; the function is no export named after the method.
+    EXPECT_NE(env_->RegisterNatives(common, methods, 2), JNI_OK);
+    EXPECT_FALSE(env_->ExceptionCheck());
     EXPECT_EQ(lineOf("registerNatives"),
               R"({"event":"registerNatives","thread":0,"class":"com/kavora/runtime/installer/platform/win32/Common",)"
-              R"("methods":[{"name":"setWindows95","signature":"(Z)V","bound":true},)"
-              R"({"name":"setWindowsNT","signature":"(Z)V","bound":true}]})");
+              R"("result":-1,"methods":[{"name":"setWindows95","signature":"(Z)V","export":false,"module":"marlo_win_tests.exe"},)"
+              R"({"name":"setWindowsNT","signature":"(Z)V","export":false,"module":"marlo_win_tests.exe"}]})");
+    // Misc declares no such native: NoSuchMethodError, as a real VM raises it.
+    EXPECT_NE(env_->RegisterNatives(misc, methods, 1), JNI_OK);
+    EXPECT_TRUE(env_->ExceptionCheck());
+    env_->ExceptionClear();
+    JNINativeMethod wrongSignature[] = {
+        {const_cast<char*>("reboot0"), const_cast<char*>("(Z)V"), reinterpret_cast<void*>(&someNative)}};
+    EXPECT_NE(env_->RegisterNatives(misc, wrongSignature, 1), JNI_OK);
+    EXPECT_TRUE(env_->ExceptionCheck());
+    env_->ExceptionClear();
+    JNINativeMethod declared[] = {
+        {const_cast<char*>("reboot0"), const_cast<char*>("()V"), reinterpret_cast<void*>(&someNative)}};
+    EXPECT_EQ(env_->RegisterNatives(misc, declared, 1), JNI_OK);
+    EXPECT_EQ(lineOf("error"), "");
 }
 
 TEST_F(StandInJvm, UseOfADeletedReferenceIsRecorded) {
