@@ -176,6 +176,7 @@ struct PartialCase {
     int lastResult;        // RegisterNatives' answer for the last of them
     std::vector<bool> initCalls;
     std::vector<const char*> logLines;
+    const char* err = "";  // standard error: the VM's own description of an exception
 };
 
 class KavoraPartialTest : public KavoraTest, public ::testing::WithParamInterface<PartialCase> {};
@@ -187,7 +188,7 @@ TEST_P(KavoraPartialTest, IsLoggedAndTheStartGoesOn) {
     ASSERT_FALSE(exe.empty());
     Start s = run(exe, c.scenario);
     EXPECT_EQ(s.run.exitCode, 0) << s.describe();
-    EXPECT_EQ(s.run.err, "") << s.describe();
+    EXPECT_EQ(s.run.err, c.err) << s.describe();
     EXPECT_NE(s.event("main"), nullptr) << s.describe();
     EXPECT_EQ(initCalls(s), c.initCalls) << s.describe();
     ASSERT_NO_FATAL_FAILURE(expectRegistered(s, c.registeredRows, c.lastResult));
@@ -209,6 +210,10 @@ INSTANTIATE_TEST_SUITE_P(
                     {"did not find com/kavora/runtime/installer/platform/win32/Common"}},
         PartialCase{"InitMethodMissing", "kvrinst.dll", "no-init-from-launcher", 0, 0, {},
                     {"did not find initMethod"}},
+        // What initFromLauncher throws is logged and cleared; the natives are bound all the same.
+        PartialCase{"InitFromLauncherThrows", "kvrinst.dll", "init-from-launcher-throws", 13, 0, {true},
+                    {"an exception occured", kScriptedFailureText},
+                    "java.lang.IllegalStateException: scripted failure\r\n"},
         PartialCase{"PlatformClassMissing", "kvrinst.dll", "no-platform-class=Misc", 4, 0, {true, false},
                     {"could not load class com/kavora/runtime/installer/platform/win32/Misc",
                      "registering helper dll failed"}}),

@@ -133,6 +133,8 @@ bool parseScenario(const std::string& text, Scenario& scenario, std::string& err
             scenario.noFirstRunMethod = true;
         } else if (word == "no-kavora-common") {
             scenario.noKavoraCommon = true;
+        } else if (word == "init-from-launcher-throws") {
+            scenario.initFromLauncherThrows = true;
         } else if (word == "no-init-from-launcher") {
             scenario.noInitFromLauncher = true;
         } else if (key == "no-platform-class" && hasValue && !value.empty()) {

@@ -10,7 +10,7 @@
 // no-splash-controller (com/brenn/runtime/BrennController is missing),
 // register-fails=<class or short class name>, no-first-run-class, no-first-run-method,
 // no-kavora-common (the platform class Common is missing), no-init-from-launcher (Common lacks
-// initFromLauncher), no-platform-class=<short class name>, no-controller (com/brenn/Controller is missing),
+// initFromLauncher), init-from-launcher-throws, no-platform-class=<short class name>, no-controller (com/brenn/Controller is missing),
 // startup-throws (startupPerformed throws), main-window=<title> and main-window-minimized=<title>
 // (main opens a visible top-level window, normal or minimised, and keeps its messages flowing
 // while it waits), main-window-delay=<ms> (main opens that window only after ms). An unknown word makes JNI_CreateJavaVM fail.
@@ -104,6 +104,7 @@ struct Scenario {
     bool noFirstRunMethod = false;
     bool noKavoraCommon = false;
     bool noInitFromLauncher = false;
+    bool initFromLauncherThrows = false;
     std::vector<std::string> noPlatformClass;  // short names of kavora platform classes left out
 };
 

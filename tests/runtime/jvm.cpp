@@ -384,6 +384,8 @@ jvalue invoke(JNIEnv* env, const char* fn, char wantedReturn, bool isStatic, job
         }
     } else if (name == "getText") {
         if (s.hasSplashText) result.l = newRef(stringObject(s.splashText));
+    } else if (name == "initFromLauncher") {
+        if (s.initFromLauncherThrows) t.pending = scriptedFailure();
     } else if (name == "firstRun") {
         if (s.firstRunThrows) t.pending = scriptedFailure();
         result.z = (s.firstRunFalse || s.firstRunThrows) ? JNI_FALSE : JNI_TRUE;
