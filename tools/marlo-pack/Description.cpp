@@ -9,6 +9,7 @@
 #include <map>
 
 #include "FileIo.h"
+#include "KeyReference.h"
 #include "PeImage.h"
 #include "common/Text.h"
 #include "config/IncludedFileNames.h"
@@ -17,6 +18,12 @@
 namespace marlo::pack {
 
 namespace {
+
+// " (did you mean NAME?)" for the catalogue key nearest to a mistyped one, or "".
+std::string didYouMean(std::string_view name) {
+    std::string near = nearestKey(name);
+    return near.empty() ? std::string() : " (did you mean " + near + "?)";
+}
 
 struct DefaultText {
     ConfigId id;
@@ -278,10 +285,13 @@ bool Parser::encodeTyped(const ConfigIdInfo& info, const toml::node& node, std::
                 out = std::string(1, kKavoraFlavor);
                 return true;
             }
-            if (s)
-                error(node, name + ": expected \"brenn\", \"kavora\", \"e\" or \"i\", found \"" + v + "\"");
-            else
+            if (s) {
+                std::string near = v.size() > 1 ? nearestName(v, {"brenn", "kavora"}) : std::string();
+                error(node, name + ": expected \"brenn\", \"kavora\", \"e\" or \"i\", found \"" + v + "\"" +
+                                (near.empty() ? std::string() : " (did you mean \"" + near + "\"?)"));
+            } else {
                 typeError(node, name, "\"brenn\", \"kavora\", \"e\" or \"i\"");
+            }
             return false;
         }
         case ValueType::Reserved:
@@ -328,7 +338,7 @@ void Parser::readConfig(const toml::table& table) {
                 error(key, "unknown configuration name '" + std::string(key.str()) +
                                "' (numbered records belong in [records])");
             else
-                error(key, "unknown configuration name '" + std::string(key.str()) + "'");
+                error(key, "unknown configuration name '" + std::string(key.str()) + "'" + didYouMean(key.str()));
             continue;
         }
         std::string value;
@@ -366,7 +376,8 @@ void Parser::readWideTable(const toml::table& table, std::map<ConfigId, Wide>& r
         if (const ConfigIdInfo* info = findConfigIdByName(key.str())) {
             id = info->id;
         } else if (!parseIdKey(key.str(), &id)) {
-            error(key, "unknown configuration name '" + std::string(key.str()) + "' in " + what);
+            error(key, "unknown configuration name '" + std::string(key.str()) + "' in " + what +
+                           didYouMean(key.str()));
             continue;
         }
         const auto* s = node.as_string();
@@ -479,10 +490,13 @@ void Parser::readChoice(const toml::node& node, const char* key, const char* fir
         return;
     }
     std::string expected = std::string("\"") + first + "\" or \"" + second + "\"";
-    if (s)
-        error(node, std::string(key) + ": expected " + expected + ", found \"" + s->get() + "\"");
-    else
+    if (s) {
+        std::string near = nearestName(s->get(), {first, second});
+        error(node, std::string(key) + ": expected " + expected + ", found \"" + s->get() + "\"" +
+                        (near.empty() ? std::string() : " (did you mean \"" + near + "\"?)"));
+    } else {
         typeError(node, key, expected.c_str());
+    }
 }
 
 void Parser::run(const toml::table& root, Description& out) {

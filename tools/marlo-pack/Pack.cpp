@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "FileIo.h"
+#include "KeyReference.h"
 #include "PeImage.h"
 #include "config/LauncherConfig.h"
 
@@ -15,9 +16,81 @@ namespace marlo::pack {
 
 namespace {
 
+#ifndef MARLO_VERSION
+#define MARLO_VERSION "unknown"
+#endif
+
 const char* const kUsage =
     "usage: marlo-pack pack DESCRIPTION.toml -o OUTPUT.exe [--launcher FILE] [--launcher-dir DIR]\n"
-    "       marlo-pack dump EXE [--files-dir DIR]\n";
+    "       marlo-pack check DESCRIPTION.toml [--launcher FILE] [--launcher-dir DIR]\n"
+    "       marlo-pack dump EXE [--files-dir DIR]\n"
+    "       marlo-pack keys [--markdown]\n"
+    "       marlo-pack help [COMMAND] | --help | --version\n";
+
+struct CommandHelp {
+    const char* name;
+    const char* text;
+};
+
+const CommandHelp kCommandHelp[] = {
+    {"pack",
+     "marlo-pack pack DESCRIPTION.toml -o OUTPUT.exe [--launcher FILE] [--launcher-dir DIR]\n"
+     "  Makes OUTPUT.exe: the launcher the description names (launcher, arch) with the configuration\n"
+     "  block and the included files appended. OUTPUT.exe is written whole or not at all.\n"
+     "  -o, --output FILE     the executable to write\n"
+     "  --launcher FILE       the launcher executable to start from, whatever the description says\n"
+     "  --launcher-dir DIR    where marlo.exe, pivok.exe, marlo64.exe and pivok64.exe are (default:\n"
+     "                        the folder of marlo-pack)\n"
+     "  Example: marlo-pack pack hello.toml -o hello.exe\n"},
+    {"check",
+     "marlo-pack check DESCRIPTION.toml [--launcher FILE] [--launcher-dir DIR]\n"
+     "  Reads and checks the description, the launcher and the included files as pack does, and\n"
+     "  writes nothing: for a build step before packing.\n"
+     "  Example: marlo-pack check hello.toml\n"},
+    {"dump",
+     "marlo-pack dump EXE [--files-dir DIR]\n"
+     "  Prints the configuration block of a packed executable as a description; packing it again\n"
+     "  gives the same executable.\n"
+     "  --files-dir DIR       extract the included files into DIR and list them as [[files]]\n"
+     "  Example: marlo-pack dump hello.exe --files-dir hello-files > hello.toml\n"},
+    {"keys",
+     "marlo-pack keys [--markdown]\n"
+     "  Lists every key of [config]: its type, its limit, its id and what it does, by subsystem.\n"
+     "  --markdown            the same as the page docs/keys.md\n"
+     "  Example: marlo-pack keys | grep SPLASH\n"},
+    {"help",
+     "marlo-pack help [COMMAND]\n"
+     "  Shows what a command does and its options; without COMMAND, all commands.\n"
+     "  Example: marlo-pack help pack\n"},
+};
+
+const char* const kExitCodes = "Exit codes: 0 done, 1 bad input or a failed write, 2 wrong use of the command line.\n";
+
+std::string allHelp() {
+    std::string out = "marlo-pack: packs a Java application into a Windows launcher executable.\n\n";
+    out += kUsage;
+    for (const CommandHelp& help : kCommandHelp) out += std::string("\n") + help.text;
+    out += std::string("\n") + kExitCodes;
+    return out;
+}
+
+const char* commandHelp(const std::string& name) {
+    for (const CommandHelp& help : kCommandHelp)
+        if (name == help.name) return help.text;
+    return nullptr;
+}
+
+std::vector<std::string> commandNames() {
+    std::vector<std::string> names;
+    for (const CommandHelp& help : kCommandHelp) names.push_back(help.name);
+    return names;
+}
+
+// " (did you mean X?)" for the nearest of candidates, or "".
+std::string suggestion(const std::string& given, const std::vector<std::string>& candidates) {
+    std::string near = nearestName(given, candidates);
+    return near.empty() ? std::string() : " (did you mean " + near + "?)";
+}
 
 bool readLauncherImage(const std::string& path, std::string& image, PeLayout& layout,
                        std::vector<Diagnostic>& errors) {
@@ -113,13 +186,14 @@ bool packApplication(const PackRequest& request, std::vector<Diagnostic>& errors
     }
 
     std::error_code ec;
-    if (std::filesystem::equivalent(request.output, launcherPath, ec)) {
+    if (!request.checkOnly && std::filesystem::equivalent(request.output, launcherPath, ec)) {
         errors.push_back({request.output, 0, 0, "the output would replace the launcher executable it is made from"});
         return false;
     }
     std::string packed;
     if (!buildPackedImage(image, launcherPath, std::move(description.contents), description.files, packed, errors))
         return false;
+    if (request.checkOnly) return true;
     std::string why;
     if (!writeFileAtomically(request.output, packed, &why)) {
         errors.push_back({request.output, 0, 0, "cannot write the output: " + why});
@@ -201,20 +275,48 @@ int runCommandLine(const std::vector<std::string>& args, std::string& out, std::
         return 2;
     };
     if (args.empty()) return usage("no command given");
-    if (args[0] == "-h" || args[0] == "--help" || args[0] == "help") {
-        out += kUsage;
+    const std::string& command = args[0];
+    if (command == "-h" || command == "--help") {
+        out += allHelp();
         return 0;
     }
-    const std::string& command = args[0];
-    if (command != "pack" && command != "dump") return usage("unknown command '" + command + "'");
+    if (command == "--version") {
+        out += std::string("marlo-pack ") + MARLO_VERSION + "\n";
+        return 0;
+    }
+    if (command == "help") {
+        if (args.size() == 1) {
+            out += allHelp();
+            return 0;
+        }
+        if (args.size() > 2) return usage("help takes one command");
+        const char* text = commandHelp(args[1]);
+        if (!text) return usage("unknown command '" + args[1] + "'" + suggestion(args[1], commandNames()));
+        out += text;
+        return 0;
+    }
+    if (!commandHelp(command) || command == "help")
+        return usage("unknown command '" + command + "'" + suggestion(command, commandNames()));
 
     std::vector<std::string> positional;
     std::map<std::string, std::string> options;
-    const std::set<std::string> known = command == "pack" ? std::set<std::string>{"-o", "--output", "--launcher",
-                                                                                  "--launcher-dir"}
-                                                          : std::set<std::string>{"--files-dir"};
+    std::set<std::string> flags;
+    std::set<std::string> known;
+    std::set<std::string> knownFlags;
+    if (command == "pack")
+        known = {"-o", "--output", "--launcher", "--launcher-dir"};
+    else if (command == "check")
+        known = {"--launcher", "--launcher-dir"};
+    else if (command == "dump")
+        known = {"--files-dir"};
+    else if (command == "keys")
+        knownFlags = {"--markdown"};
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        if (arg == "-h" || arg == "--help") {
+            out += commandHelp(command);
+            return 0;
+        }
         if (arg.size() > 1 && arg[0] == '-') {
             std::string name = arg;
             std::string value;
@@ -224,7 +326,15 @@ int runCommandLine(const std::vector<std::string>& args, std::string& out, std::
                 name = arg.substr(0, equals);
                 value = arg.substr(equals + 1);
             }
-            if (!known.count(name)) return usage("unknown option '" + name + "' for " + command);
+            if (knownFlags.count(name) && !inlineValue) {
+                flags.insert(name);
+                continue;
+            }
+            if (!known.count(name)) {
+                std::vector<std::string> candidates(known.begin(), known.end());
+                candidates.insert(candidates.end(), knownFlags.begin(), knownFlags.end());
+                return usage("unknown option '" + name + "' for " + command + suggestion(name, candidates));
+            }
             if (!inlineValue) {
                 if (i + 1 >= args.size()) return usage("option '" + name + "' needs a value");
                 value = args[++i];
@@ -237,15 +347,22 @@ int runCommandLine(const std::vector<std::string>& args, std::string& out, std::
             positional.push_back(arg);
         }
     }
+    if (command == "keys") {
+        if (!positional.empty()) return usage("keys takes no arguments");
+        out += flags.count("--markdown") ? keysMarkdown() : keysText();
+        return 0;
+    }
     if (positional.size() != 1)
-        return usage(command == "pack" ? "pack takes one description file" : "dump takes one executable");
+        return usage(command == "dump" ? "dump takes one executable" : command + " takes one description file");
 
     std::vector<Diagnostic> errors;
     bool ok;
-    if (command == "pack") {
-        if (!options.count("-o")) return usage("pack needs an output file (-o OUTPUT.exe)");
+    if (command == "pack" || command == "check") {
+        if (command == "pack" && !options.count("-o")) return usage("pack needs an output file (-o OUTPUT.exe)");
         PackRequest request{positional[0], options["-o"], options["--launcher"], options["--launcher-dir"]};
+        request.checkOnly = command == "check";
         ok = packApplication(request, errors);
+        if (ok && request.checkOnly) out += positional[0] + ": ok\n";
     } else {
         DumpRequest request{positional[0], options["--files-dir"]};
         std::vector<std::string> warnings;

@@ -30,6 +30,7 @@ struct PackRequest {
     std::string output;
     std::string launcher;     // overrides the choice of the description when set
     std::string launcherDir;  // where launchers are looked up; the tool's directory when empty
+    bool checkOnly = false;   // do everything but write the output (which may then be empty)
 };
 
 // Reads the description and the launcher and writes the output in one step: either the complete

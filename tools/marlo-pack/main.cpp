@@ -2,7 +2,10 @@
 // configuration block, and reads a block back as a description.
 //
 //   marlo-pack pack DESCRIPTION.toml -o OUTPUT.exe [--launcher FILE] [--launcher-dir DIR]
+//   marlo-pack check DESCRIPTION.toml [--launcher FILE] [--launcher-dir DIR]
 //   marlo-pack dump EXE [--files-dir DIR]
+//   marlo-pack keys [--markdown]
+//   marlo-pack help [COMMAND] | --help | --version
 //
 // The application description is TOML:
 //
@@ -12,7 +15,7 @@
 //                               # default the directory of marlo-pack itself); --launcher FILE
 //                               # names the launcher executable directly
 //
-//   [config]                    # catalogue names, each with a value of its type:
+//   [config]                    # catalogue names (marlo-pack keys, docs/keys.md), each with a value of its type:
 //   MAIN_CLASS = "com.example.App"              # text and message: a string
 //   CLASS_PATH = ["A0lib\\app.jar", "D0classes"] # list: array of strings, joined with ";"
 //   JRE_SEARCH_SEQUENCE = "Rjre;Y"              # (a plain string is taken as it is)

@@ -2,6 +2,7 @@
 add_library(marlo_pack_lib STATIC
   ${CMAKE_SOURCE_DIR}/tools/marlo-pack/Description.cpp
   ${CMAKE_SOURCE_DIR}/tools/marlo-pack/FileIo.cpp
+  ${CMAKE_SOURCE_DIR}/tools/marlo-pack/KeyReference.cpp
   ${CMAKE_SOURCE_DIR}/tools/marlo-pack/Pack.cpp
   ${CMAKE_SOURCE_DIR}/tools/marlo-pack/PeImage.cpp)
 target_link_libraries(marlo_pack_lib PUBLIC marlo_core tomlplusplus::tomlplusplus)
@@ -12,3 +13,4 @@ add_executable(marlo-pack ${CMAKE_SOURCE_DIR}/tools/marlo-pack/main.cpp)
 target_link_libraries(marlo-pack PRIVATE marlo_pack_lib)
 target_compile_options(marlo-pack PRIVATE ${MARLO_WARNINGS})
 set_target_properties(marlo-pack PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+target_compile_definitions(marlo_pack_lib PRIVATE MARLO_VERSION="${PROJECT_VERSION}")
