@@ -79,12 +79,14 @@ protected:
         return readFile(output);
     }
 
+    // output: where the caller will write the description (the files' sources are relative to it).
     std::string dumpOrFail(const fs::path& executable, const std::string& filesDir,
-                           std::vector<std::string>* warnings = nullptr) {
+                           std::vector<std::string>* warnings = nullptr, const fs::path& output = {}) {
         std::vector<Diagnostic> errors;
         std::vector<std::string> ignored;
         std::string text;
-        EXPECT_TRUE(pack::dumpApplication({executable.string(), filesDir}, text, errors, warnings ? *warnings : ignored))
+        EXPECT_TRUE(pack::dumpApplication({executable.string(), filesDir, output.string()}, text, errors,
+                                          warnings ? *warnings : ignored))
             << joinDiagnostics(errors);
         return text;
     }
@@ -106,7 +108,7 @@ TEST_F(PackRoundTrip, PackDumpPackGivesTheSameBytes) {
     std::string first = packOrFail(dir / "app.toml", dir / "first.exe");
     ASSERT_FALSE(first.empty());
 
-    std::string dumped = dumpOrFail(dir / "first.exe", (dir / "extracted").string());
+    std::string dumped = dumpOrFail(dir / "first.exe", (dir / "extracted").string(), nullptr, dir / "elsewhere/dump.toml");
     // The dump lives elsewhere: its [[files]] sources must still find the extracted files. A block
     // does not tell which launcher it was packed into, so the launcher is named again; packing into
     // the packed executable itself replaces its block with the same one.
@@ -135,10 +137,30 @@ TEST_F(PackRoundTrip, PackDumpPackGivesTheSameBytes) {
         "[wide]\nMSG_TITLE = \"Fehler \u2713 \U0001F600\"\n\"4242\" = \"\"\n",
         "[[locale]]\ncode = \"de\"\n[locale.records]\nMSG_TITLE = \"Fehler\"\nMSG_OK_WORD = \"OK\"\n",
         "[[locale]]\ncode = \"de_CH\"\n",
-        "[[files]]\nname = \"lib\\\\native.dll\"\nsource = \"" ,
+        "[[files]]\nname = \"lib\\\\native.dll\"\nsource = \"../extracted/lib/native.dll\"\n",
     };
     for (const char* line : expectedLines) EXPECT_NE(dumped.find(line), std::string::npos) << line << "\n" << dumped;
     EXPECT_EQ(dumped.find("INCLUDED_FILE"), std::string::npos) << dumped;
+}
+
+// A dump written with -o names its files relative to itself: the folder holding both can move to
+// another place (another machine) and packs to the same bytes there.
+TEST_F(PackRoundTrip, DumpWithItsFilesPacksAgainAfterTheFolderMoved) {
+    writeFile(dir / "app.toml", kRichDescription);
+    const std::string first = packOrFail(dir / "app.toml", dir / "first.exe");
+    ASSERT_FALSE(first.empty());
+    std::string out, err;
+    ASSERT_EQ(pack::runCommandLine({"dump", (dir / "first.exe").string(), "--files-dir",
+                                    (dir / "bundle/files").string(), "-o", (dir / "bundle/app.toml").string()},
+                                   out, err),
+              0)
+        << err;
+    EXPECT_EQ(out, "");
+    const std::string dumped = readFile(dir / "bundle/app.toml");
+    EXPECT_NE(dumped.find("source = \"files/lib/native.dll\"\n"), std::string::npos) << dumped;
+    EXPECT_EQ(dumped.find(dir.path().string()), std::string::npos) << dumped;
+    fs::rename(dir / "bundle", dir / "moved");
+    EXPECT_TRUE(packOrFail(dir / "moved/app.toml", dir / "second.exe", dir / "pivok64.exe") == first);
 }
 
 TEST_F(PackRoundTrip, DefaultsAreDumpedExplicitly) {

@@ -23,7 +23,7 @@ namespace {
 const char* const kUsage =
     "usage: marlo-pack pack DESCRIPTION.toml -o OUTPUT.exe [--launcher FILE] [--launcher-dir DIR]\n"
     "       marlo-pack check DESCRIPTION.toml [--launcher FILE] [--launcher-dir DIR]\n"
-    "       marlo-pack dump EXE [--files-dir DIR]\n"
+    "       marlo-pack dump EXE [--files-dir DIR] [-o DESCRIPTION.toml]\n"
     "       marlo-pack keys [--markdown]\n"
     "       marlo-pack help [COMMAND] | --help | --version\n";
 
@@ -48,11 +48,13 @@ const CommandHelp kCommandHelp[] = {
      "  writes nothing: for a build step before packing.\n"
      "  Example: marlo-pack check hello.toml\n"},
     {"dump",
-     "marlo-pack dump EXE [--files-dir DIR]\n"
+     "marlo-pack dump EXE [--files-dir DIR] [-o DESCRIPTION.toml]\n"
      "  Prints the configuration block of a packed executable as a description; packing it again\n"
      "  gives the same executable.\n"
      "  --files-dir DIR       extract the included files into DIR and list them as [[files]]\n"
-     "  Example: marlo-pack dump hello.exe --files-dir hello-files > hello.toml\n"},
+     "  -o, --output FILE     write the description to FILE instead of standard output; the files'\n"
+     "                        sources are written relative to FILE's folder (else to the current one)\n"
+     "  Example: marlo-pack dump hello.exe --files-dir hello-files -o hello.toml\n"},
     {"keys",
      "marlo-pack keys [--markdown]\n"
      "  Lists every key of [config]: its type, its limit, its id and what it does, by subsystem.\n"
@@ -244,6 +246,9 @@ bool dumpApplication(const DumpRequest& request, std::string& description, std::
             std::error_code ec;
             std::filesystem::path dir = std::filesystem::absolute(request.filesDir, ec);
             if (ec) dir = request.filesDir;
+            std::filesystem::path base = request.output.empty()
+                                             ? std::filesystem::current_path(ec)
+                                             : std::filesystem::absolute(request.output, ec).parent_path();
             for (const IncludedFile& file : files) {
                 std::string hostName = latin1ToUtf8(file.name);
                 size_t backslash = hostName.find('\\');
@@ -259,7 +264,9 @@ bool dumpApplication(const DumpRequest& request, std::string& description, std::
                     errors.push_back({target.string(), 0, 0, "cannot write the included file: " + why});
                     return false;
                 }
-                listed.push_back({file.name, target.string()});
+                // Forward slashes read back on every system.
+                std::filesystem::path source = std::filesystem::proximate(target.lexically_normal(), base, ec);
+                listed.push_back({file.name, (ec ? target : source).generic_string()});
             }
             listFiles = true;
         }
@@ -308,7 +315,7 @@ int runCommandLine(const std::vector<std::string>& args, std::string& out, std::
     else if (command == "check")
         known = {"--launcher", "--launcher-dir"};
     else if (command == "dump")
-        known = {"--files-dir"};
+        known = {"--files-dir", "-o", "--output"};
     else if (command == "keys")
         knownFlags = {"--markdown"};
     for (size_t i = 1; i < args.size(); ++i) {
@@ -364,12 +371,18 @@ int runCommandLine(const std::vector<std::string>& args, std::string& out, std::
         ok = packApplication(request, errors);
         if (ok && request.checkOnly) out += positional[0] + ": ok\n";
     } else {
-        DumpRequest request{positional[0], options["--files-dir"]};
+        DumpRequest request{positional[0], options["--files-dir"], options["-o"]};
         std::vector<std::string> warnings;
         std::string text;
         ok = dumpApplication(request, text, errors, warnings);
         for (const std::string& warning : warnings) err += "marlo-pack: warning: " + warning + "\n";
-        if (ok) out += text;
+        std::string why;
+        if (ok && !request.output.empty() && !writeFileAtomically(request.output, text, &why)) {
+            errors.push_back({request.output, 0, 0, "cannot write the description: " + why});
+            ok = false;
+        } else if (ok && request.output.empty()) {
+            out += text;
+        }
     }
     for (const Diagnostic& d : errors) err += "marlo-pack: " + d.text() + "\n";
     return ok ? 0 : 1;

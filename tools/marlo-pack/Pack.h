@@ -40,6 +40,10 @@ bool packApplication(const PackRequest& request, std::vector<Diagnostic>& errors
 struct DumpRequest {
     std::string executable;
     std::string filesDir;  // when set, included files are extracted there and listed as [[files]]
+    // Where the description is going to be written (empty: standard output, read from the current
+    // directory): the files' source paths are written relative to its directory, so that the dump
+    // packs again wherever the two are copied together.
+    std::string output = {};
 };
 
 // The description of an executable's block. Warnings tell what the description cannot keep.
