@@ -48,6 +48,32 @@ endfunction()
 marlo_launcher(marlo 1 marlo.rc)
 marlo_launcher(pivok 0 pivok.rc)
 
+# marlo-pack.exe: the packing tool for Windows x64, static, importing system DLLs only. Built from
+# the same sources as the Linux tool, with exceptions (toml++ reports through them), so the portable
+# core is compiled a second time for it.
+if(MARLO_SUFFIX STREQUAL "64")
+  # toml++ is header-only here; only its own folder of the host's headers is put on the path.
+  set(MARLO_TOML_INCLUDE ${CMAKE_BINARY_DIR}/toml-include)
+  file(MAKE_DIRECTORY ${MARLO_TOML_INCLUDE})
+  file(CREATE_LINK /usr/include/toml++ ${MARLO_TOML_INCLUDE}/toml++ SYMBOLIC)
+  list(TRANSFORM MARLO_CORE_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/ OUTPUT_VARIABLE MARLO_PACK_CORE_SOURCES)
+  add_executable(marlo-pack
+    ${MARLO_PACK_CORE_SOURCES}
+    ${CMAKE_SOURCE_DIR}/src/diag/HostLog.cpp
+    ${CMAKE_SOURCE_DIR}/tools/marlo-pack/Description.cpp
+    ${CMAKE_SOURCE_DIR}/tools/marlo-pack/FileIo.cpp
+    ${CMAKE_SOURCE_DIR}/tools/marlo-pack/KeyReference.cpp
+    ${CMAKE_SOURCE_DIR}/tools/marlo-pack/Pack.cpp
+    ${CMAKE_SOURCE_DIR}/tools/marlo-pack/PeImage.cpp
+    ${CMAKE_SOURCE_DIR}/tools/marlo-pack/main.cpp)
+  target_include_directories(marlo-pack PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tools/marlo-pack)
+  target_include_directories(marlo-pack SYSTEM PRIVATE ${MARLO_TOML_INCLUDE})
+  target_compile_definitions(marlo-pack PRIVATE TOML_HEADER_ONLY=1 MARLO_VERSION="${PROJECT_VERSION}")
+  target_compile_options(marlo-pack PRIVATE ${MARLO_WARNINGS} -O2)
+  target_link_options(marlo-pack PRIVATE -static -s)
+  set_target_properties(marlo-pack PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${MARLO_OUTPUT_DIR})
+endif()
+
 if(MARLO_SUFFIX STREQUAL "64" AND NOT MARLO_NO_TESTS)
   include(cmake/WindowsTests.cmake)
 endif()

@@ -9,6 +9,7 @@ target_include_directories(marlo_e2e_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/run
 target_compile_definitions(marlo_e2e_tests PRIVATE
   MARLO_E2E_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
   MARLO_E2E_RESOURCES="${CMAKE_SOURCE_DIR}/src/resources"
+  MARLO_E2E_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
   MARLO_E2E_PROBE="${MARLO_WIN64_DIR}/bin/probe.exe")
 add_dependencies(marlo_e2e_tests win32 win64)
 if(TARGET marlo-pack)

@@ -21,8 +21,8 @@ namespace {
 
 // " (did you mean NAME?)" for the catalogue key nearest to a mistyped one, or "".
 std::string didYouMean(std::string_view name) {
-    std::string near = nearestKey(name);
-    return near.empty() ? std::string() : " (did you mean " + near + "?)";
+    std::string nearest = nearestKey(name);
+    return nearest.empty() ? std::string() : " (did you mean " + nearest + "?)";
 }
 
 struct DefaultText {
@@ -286,9 +286,9 @@ bool Parser::encodeTyped(const ConfigIdInfo& info, const toml::node& node, std::
                 return true;
             }
             if (s) {
-                std::string near = v.size() > 1 ? nearestName(v, {"brenn", "kavora"}) : std::string();
+                std::string nearest = v.size() > 1 ? nearestName(v, {"brenn", "kavora"}) : std::string();
                 error(node, name + ": expected \"brenn\", \"kavora\", \"e\" or \"i\", found \"" + v + "\"" +
-                                (near.empty() ? std::string() : " (did you mean \"" + near + "\"?)"));
+                                (nearest.empty() ? std::string() : " (did you mean \"" + nearest + "\"?)"));
             } else {
                 typeError(node, name, "\"brenn\", \"kavora\", \"e\" or \"i\"");
             }
@@ -491,9 +491,9 @@ void Parser::readChoice(const toml::node& node, const char* key, const char* fir
     }
     std::string expected = std::string("\"") + first + "\" or \"" + second + "\"";
     if (s) {
-        std::string near = nearestName(s->get(), {first, second});
+        std::string nearest = nearestName(s->get(), {first, second});
         error(node, std::string(key) + ": expected " + expected + ", found \"" + s->get() + "\"" +
-                        (near.empty() ? std::string() : " (did you mean \"" + near + "\"?)"));
+                        (nearest.empty() ? std::string() : " (did you mean \"" + nearest + "\"?)"));
     } else {
         typeError(node, key, expected.c_str());
     }

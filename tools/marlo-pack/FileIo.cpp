@@ -2,8 +2,14 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -50,6 +56,59 @@ bool readFileBytes(const std::string& path, std::string& out, uint64_t maxSize, 
     return true;
 }
 
+#ifdef _WIN32
+// Written to a new file beside the target, flushed, then moved over it in one step.
+bool writeFileAtomically(const std::string& path, const std::string& data, std::string* why) {
+    std::filesystem::path target(path);
+    std::filesystem::path dir = target.parent_path();
+    if (dir.empty()) dir = ".";
+    std::string temporary;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (unsigned attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
+        temporary = (dir / ("." + target.filename().string() + "." + std::to_string(GetCurrentProcessId()) + "." +
+                            std::to_string(GetTickCount() + attempt)))
+                        .string();
+        file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+    }
+    auto failure = [&](DWORD error) {
+        char text[512] = {};
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                       sizeof text, nullptr);
+        std::string message = text;
+        while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
+            message.pop_back();
+        *why = message.empty() ? "error " + std::to_string(error) : message;
+        return false;
+    };
+    if (file == INVALID_HANDLE_VALUE) return failure(GetLastError());
+    size_t written = 0;
+    while (written < data.size()) {
+        DWORD n = 0;
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(data.size() - written, 1u << 30));
+        if (!WriteFile(file, data.data() + written, chunk, &n, nullptr)) {
+            DWORD error = GetLastError();
+            CloseHandle(file);
+            DeleteFileA(temporary.c_str());
+            return failure(error);
+        }
+        written += n;
+    }
+    if (!FlushFileBuffers(file)) {
+        DWORD error = GetLastError();
+        CloseHandle(file);
+        DeleteFileA(temporary.c_str());
+        return failure(error);
+    }
+    CloseHandle(file);
+    if (!MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DWORD error = GetLastError();
+        DeleteFileA(temporary.c_str());
+        return failure(error);
+    }
+    return true;
+}
+#else
 bool writeFileAtomically(const std::string& path, const std::string& data, std::string* why) {
     std::filesystem::path target(path);
     std::filesystem::path dir = target.parent_path();
@@ -93,5 +152,7 @@ bool writeFileAtomically(const std::string& path, const std::string& data, std::
     }
     return true;
 }
+
+#endif
 
 }  // namespace marlo::pack

@@ -1,6 +1,8 @@
 #include "Pack.h"
 
-#include <unistd.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <filesystem>
 #include <map>
@@ -90,8 +92,8 @@ std::vector<std::string> commandNames() {
 
 // " (did you mean X?)" for the nearest of candidates, or "".
 std::string suggestion(const std::string& given, const std::vector<std::string>& candidates) {
-    std::string near = nearestName(given, candidates);
-    return near.empty() ? std::string() : " (did you mean " + near + "?)";
+    std::string nearest = nearestName(given, candidates);
+    return nearest.empty() ? std::string() : " (did you mean " + nearest + "?)";
 }
 
 bool readLauncherImage(const std::string& path, std::string& image, PeLayout& layout,
@@ -145,9 +147,16 @@ std::string launcherFileName(const std::string& launcher, const std::string& arc
 }
 
 std::string toolDirectory() {
+#ifdef _WIN32
+    char self[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, self, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return ".";
+    return std::filesystem::path(std::string(self, n)).parent_path().string();
+#else
     std::error_code ec;
     std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::string(".") : self.parent_path().string();
+#endif
 }
 
 bool buildPackedImage(const std::string& launcherImage, const std::string& launcherName, BlockContents contents,

@@ -52,13 +52,26 @@
 // [[files]].
 //
 // Exit status: 0 success, 1 an error in the input or while writing, 2 a usage error.
+//
+// Built for Linux and, as marlo-pack.exe, for Windows x64; both write the same bytes. On Windows
+// paths are taken in the ANSI code page.
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "Pack.h"
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // The same bytes as on Linux: a dump redirected to a file keeps its line ends.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string out;
     std::string err;
