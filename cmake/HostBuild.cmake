@@ -88,9 +88,17 @@ if(MARLO_FUZZ)
                  -DMARLO_SOURCE_DIR=${CMAKE_SOURCE_DIR}
       BUILD_ALWAYS ON
       INSTALL_COMMAND "")
+    # Each target briefly, from its seeds (block_parser's corpus grows across runs).
     file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz/corpus)
     add_test(NAME fuzz.block_parser
              COMMAND ${CMAKE_BINARY_DIR}/fuzz/fuzz_block_parser -max_total_time=30 -rss_limit_mb=1024
                      ${CMAKE_BINARY_DIR}/fuzz/corpus ${CMAKE_SOURCE_DIR}/tests/fuzz/seeds)
+    foreach(target command_line java_version notification expand description pe_image)
+      file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz/corpus-${target})
+      add_test(NAME fuzz.${target}
+               COMMAND ${CMAKE_BINARY_DIR}/fuzz/fuzz_${target} -max_total_time=10 -rss_limit_mb=1024
+                       -timeout=10 -dict=${CMAKE_SOURCE_DIR}/tests/fuzz/dict/${target}.dict
+                       ${CMAKE_BINARY_DIR}/fuzz/corpus-${target} ${CMAKE_SOURCE_DIR}/tests/fuzz/seeds-${target})
+    endforeach()
   endif()
 endif()

@@ -184,6 +184,10 @@ TEST(PackValidation, BadDescriptionsAreReportedWithTheirPosition) {
         {"[config]\nMAIN_CLASS = \"a\\u0000b\"\n", 2, 14, "NUL"},
         {"\n[config]\nMAIN_CLASS = \"unterminated\n", 3, 0, ""},
         {"[config\n", 1, 0, ""},
+        // Found by fuzzing: the parser library mishandles such characters outside strings.
+        {"[config]\nCLASS_PAT\u023F = \"T\"\n", 2, 10, "a character beyond ASCII (first byte 0xC8) outside a string"},
+        {"[config]\nMAIN_CLASS = \"a\" \u00e9\n", 2, 18, "outside a string or comment"},
+        {"[wide]\nMSG_TITLE = \"\"\"a\"\"\"\"\" \u3001\n", 2, 23, "outside a string or comment"},
         {"\n\nfoo = 1\n", 3, 1, "unknown key 'foo'"},
         {"arch = \"arm\"\n", 1, 8, "arch: expected \"x86\" or \"x64\", found \"arm\""},
         {"launcher = 1\n", 1, 12, "launcher: expected \"marlo\" or \"pivok\", found an integer"},
@@ -227,6 +231,16 @@ TEST(PackValidation, BadDescriptionsAreReportedWithTheirPosition) {
         }
         EXPECT_NE(errors[0].message.find(c.message), std::string::npos) << c.toml << "\n" << errors[0].text();
     }
+}
+
+TEST(PackValidation, CharactersBeyondAsciiInStringsAndCommentsAreRead) {
+    const std::string toml =
+        "\xEF\xBB\xBF# Caf\u00e9 \u3001 comment\n[config]\nAPPLICATION_NAME = \"Caf\u00e9 \\\" \u00e9\" # \u00e9\n"
+        "SPLASH_STATUS_TEXT = 'l\u00e9'\n[wide]\nMSG_TITLE = \"\"\"\n\u3001 \"\" \\\n \u00e9\"\"\"\n"
+        "MSG_OK_WORD = '''\u00e9'''\n";
+    Description d;
+    std::vector<Diagnostic> errors;
+    EXPECT_TRUE(parseDescription(toml, "good.toml", d, errors)) << joinDiagnostics(errors);
 }
 
 TEST(PackValidation, EveryErrorOfADescriptionIsReported) {

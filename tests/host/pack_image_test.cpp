@@ -44,6 +44,10 @@ TEST(PackImage, ChecksTheLauncherHeaders) {
         {"last section data past the end", good.substr(0, good.size() - 1), "section data runs past the end"},
         {"last section without data", with([&](std::string& s) { put32(s, lastHeader + 16, 0); put32(s, lastHeader + 20, 0); }),
          "the last section has no raw data"},
+        // Found by fuzzing: the launcher would look for the block at that offset and never find it.
+        {"empty last section placed past the end",
+         with([&](std::string& s) { put32(s, lastHeader + 16, 0); put32(s, lastHeader + 20, 0x866400); }),
+         "the last section's data offset lies past the end of the file"},
         {"earlier section after the last",
          with([&](std::string& s) { put32(s, lastHeader - 40 + 20, 0x600); put32(s, lastHeader + 20, 0x400); }),
          "an earlier section's data lies after the last section"},

@@ -744,10 +744,94 @@ std::vector<std::string> splitAtSemicolons(const std::string& text) {
     return parts;
 }
 
+namespace {
+
+// TOML allows characters beyond ASCII only in strings and comments. The parser library we use
+// classifies some of them wrongly (undefined behaviour) when it meets them anywhere else, so they
+// are refused here first, with their place. False with the diagnostic for the first one.
+bool onlyAsciiOutsideStrings(std::string_view text, const std::string& path, std::vector<Diagnostic>& errors) {
+    enum class In { Code, Comment, Basic, Literal, MultiBasic, MultiLiteral } in = In::Code;
+    uint32_t line = 1;
+    uint32_t column = 0;
+    // A byte-order mark may open the file.
+    const size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    for (size_t i = start; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if ((c & 0xC0) != 0x80) ++column;  // columns count characters, not bytes
+        auto ahead = [&](const char* three) { return text.compare(i, 3, three) == 0; };
+        switch (in) {
+        case In::Code:
+            if (c >= 0x80) {
+                char code[16];
+                std::snprintf(code, sizeof code, "0x%02X", c);
+                errors.push_back({path, line, column,
+                                  std::string("a character beyond ASCII (first byte ") + code +
+                                      ") outside a string or comment"});
+                return false;
+            }
+            if (c == '#') {
+                in = In::Comment;
+            } else if (ahead("\"\"\"")) {
+                in = In::MultiBasic;
+                i += 2;
+                column += 2;
+            } else if (ahead("'''")) {
+                in = In::MultiLiteral;
+                i += 2;
+                column += 2;
+            } else if (c == '"') {
+                in = In::Basic;
+            } else if (c == '\'') {
+                in = In::Literal;
+            }
+            break;
+        case In::Comment:
+            if (c == '\n') in = In::Code;
+            break;
+        case In::Basic:
+        case In::MultiBasic:
+            if (c == '\\' && i + 1 < text.size() && text[i + 1] != '\n') {
+                ++i;  // an escaped character; an escaped line end is a line end below
+                if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++column;
+            } else if (in == In::Basic && (c == '"' || c == '\n')) {
+                in = In::Code;  // an unclosed string is the parser's to report
+            } else if (in == In::MultiBasic && ahead("\"\"\"")) {
+                // A closing run may hold up to two more quotes that belong to the string.
+                size_t run = 0;
+                while (i + run < text.size() && text[i + run] == '"') ++run;
+                i += run - 1;
+                column += static_cast<uint32_t>(run - 1);
+                in = In::Code;
+            }
+            break;
+        case In::Literal:
+            if (c == '\'' || c == '\n') in = In::Code;
+            break;
+        case In::MultiLiteral:
+            if (ahead("'''")) {
+                size_t run = 0;
+                while (i + run < text.size() && text[i + run] == '\'') ++run;
+                i += run - 1;
+                column += static_cast<uint32_t>(run - 1);
+                in = In::Code;
+            }
+            break;
+        }
+        if (c == '\n') {
+            ++line;
+            column = 0;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 bool parseDescription(std::string_view text, const std::string& path, Description& out,
                       std::vector<Diagnostic>& errors) {
     out = Description{};
     size_t before = errors.size();
+    if (!onlyAsciiOutsideStrings(text, path, errors)) return false;
     toml::table root;
     try {
         root = toml::parse(text, std::string_view(path));

@@ -57,6 +57,8 @@ bool parsePeImage(const std::string& image, PeLayout& layout, std::string* why) 
         if (i + 1 == sections) lastEnd = end;
     }
     if (lastEnd < tableEnd) return fail(why, "the last section has no raw data");
+    // The launcher looks for its block where the last section's data ends, with or without data.
+    if (lastEnd > size) return fail(why, "the last section's data offset lies past the end of the file");
     // Cutting at the last section's end must not lose the data of an earlier one.
     if (furthestEnd > lastEnd) return fail(why, "an earlier section's data lies after the last section");
     layout.sectionCount = static_cast<uint16_t>(sections);
