@@ -188,6 +188,9 @@ TEST(PackValidation, BadDescriptionsAreReportedWithTheirPosition) {
         {"[config]\nCLASS_PAT\u023F = \"T\"\n", 2, 10, "a character beyond ASCII (first byte 0xC8) outside a string"},
         {"[config]\nMAIN_CLASS = \"a\" \u00e9\n", 2, 18, "outside a string or comment"},
         {"[wide]\nMSG_TITLE = \"\"\"a\"\"\"\"\" \u3001\n", 2, 23, "outside a string or comment"},
+        {"[wide]\nMSG_TITLE = \"\"\"a\\\n  \u00e9\"\"\"\n", 3, 3, "at the start of a line continued by a backslash"},
+        {"[wide]\nMSG_TITLE = \"\"\"\\\u00e9\"\"\"\n", 2, 17, "right after a backslash in a multi-line string"},
+        {"l=--qp\"\u00e9\"\n", 1, 8, "outside a string or comment"},
         {"\n\nfoo = 1\n", 3, 1, "unknown key 'foo'"},
         {"arch = \"arm\"\n", 1, 8, "arch: expected \"x86\" or \"x64\", found \"arm\""},
         {"launcher = 1\n", 1, 12, "launcher: expected \"marlo\" or \"pivok\", found an integer"},
@@ -236,7 +239,7 @@ TEST(PackValidation, BadDescriptionsAreReportedWithTheirPosition) {
 TEST(PackValidation, CharactersBeyondAsciiInStringsAndCommentsAreRead) {
     const std::string toml =
         "\xEF\xBB\xBF# Caf\u00e9 \u3001 comment\n[config]\nAPPLICATION_NAME = \"Caf\u00e9 \\\" \u00e9\" # \u00e9\n"
-        "SPLASH_STATUS_TEXT = 'l\u00e9'\n[wide]\nMSG_TITLE = \"\"\"\n\u3001 \"\" \\\n \u00e9\"\"\"\n"
+        "SPLASH_STATUS_TEXT = 'l\u00e9'\n[wide]\nMSG_TITLE = \"\"\"\n\u3001 \"\" \\\n x\u00e9\"\"\"\n"
         "MSG_OK_WORD = '''\u00e9'''\n";
     Description d;
     std::vector<Diagnostic> errors;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 
@@ -747,72 +748,100 @@ std::vector<std::string> splitAtSemicolons(const std::string& text) {
 namespace {
 
 // TOML allows characters beyond ASCII only in strings and comments. The parser library we use
-// classifies some of them wrongly (undefined behaviour) when it meets them anywhere else, so they
-// are refused here first, with their place. False with the diagnostic for the first one.
+// classifies many of them wrongly (undefined behaviour) where it tests for whitespace: outside
+// strings, right after a backslash in a multi-line string, and where it trims the start of the
+// line after a line-ending backslash. Such characters are refused here first, with their place.
+// A quote opens a string only where TOML lets one begin (after "=", "[", ",", "{", "." or at the
+// start of a line); elsewhere it is no string, and what follows is judged as outside one.
 bool onlyAsciiOutsideStrings(std::string_view text, const std::string& path, std::vector<Diagnostic>& errors) {
     enum class In { Code, Comment, Basic, Literal, MultiBasic, MultiLiteral } in = In::Code;
     uint32_t line = 1;
     uint32_t column = 0;
+    char lastSignificant = '\n';   // the last character outside strings other than blanks
+    bool trimming = false;         // after a line-ending backslash in a multi-line basic string
+    auto refuse = [&](unsigned char c, const char* where) {
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%02X", c);
+        errors.push_back({path, line, column, std::string("a character beyond ASCII (first byte ") + code + ") " + where});
+        return false;
+    };
     // A byte-order mark may open the file.
     const size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     for (size_t i = start; i < text.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         if ((c & 0xC0) != 0x80) ++column;  // columns count characters, not bytes
         auto ahead = [&](const char* three) { return text.compare(i, 3, three) == 0; };
+        auto skipRun = [&](char quote) {  // a closing run may hold up to two quotes of the string
+            size_t run = 0;
+            while (i + run < text.size() && text[i + run] == quote) ++run;
+            i += run - 1;
+            column += static_cast<uint32_t>(run - 1);
+        };
+        const bool stringMayBegin = std::strchr("=[,{.\n", lastSignificant) != nullptr;
         switch (in) {
         case In::Code:
-            if (c >= 0x80) {
-                char code[16];
-                std::snprintf(code, sizeof code, "0x%02X", c);
-                errors.push_back({path, line, column,
-                                  std::string("a character beyond ASCII (first byte ") + code +
-                                      ") outside a string or comment"});
-                return false;
-            }
+            if (c >= 0x80) return refuse(c, "outside a string or comment");
             if (c == '#') {
                 in = In::Comment;
-            } else if (ahead("\"\"\"")) {
-                in = In::MultiBasic;
-                i += 2;
-                column += 2;
-            } else if (ahead("'''")) {
-                in = In::MultiLiteral;
-                i += 2;
-                column += 2;
-            } else if (c == '"') {
-                in = In::Basic;
-            } else if (c == '\'') {
-                in = In::Literal;
+            } else if ((c == '"' || c == '\'') && stringMayBegin) {
+                if (ahead(c == '"' ? "\"\"\"" : "'''")) {
+                    in = c == '"' ? In::MultiBasic : In::MultiLiteral;
+                    i += 2;
+                    column += 2;
+                } else {
+                    in = c == '"' ? In::Basic : In::Literal;
+                }
+                lastSignificant = '"';
+            } else if (c != ' ' && c != '\t' && c != '\r') {
+                lastSignificant = static_cast<char>(c);
             }
             break;
         case In::Comment:
-            if (c == '\n') in = In::Code;
+            if (c == '\n') {
+                in = In::Code;
+                lastSignificant = '\n';
+            }
             break;
         case In::Basic:
-        case In::MultiBasic:
             if (c == '\\' && i + 1 < text.size() && text[i + 1] != '\n') {
-                ++i;  // an escaped character; an escaped line end is a line end below
+                ++i;
                 if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++column;
-            } else if (in == In::Basic && (c == '"' || c == '\n')) {
+            } else if (c == '"' || c == '\n') {
                 in = In::Code;  // an unclosed string is the parser's to report
-            } else if (in == In::MultiBasic && ahead("\"\"\"")) {
-                // A closing run may hold up to two more quotes that belong to the string.
-                size_t run = 0;
-                while (i + run < text.size() && text[i + run] == '"') ++run;
-                i += run - 1;
-                column += static_cast<uint32_t>(run - 1);
+                if (c == '\n') lastSignificant = '\n';
+            }
+            break;
+        case In::MultiBasic:
+            if (trimming) {
+                if (c >= 0x80) return refuse(c, "at the start of a line continued by a backslash");
+                if (c != ' ' && c != '\t' && c != '\r' && c != '\n') trimming = false;
+            }
+            if (c == '\\' && i + 1 < text.size()) {
+                const unsigned char next = static_cast<unsigned char>(text[i + 1]);
+                if (next >= 0x80) {
+                    ++column;
+                    return refuse(next, "right after a backslash in a multi-line string");
+                }
+                if (next == ' ' || next == '\t' || next == '\r' || next == '\n') {
+                    trimming = true;  // a line-ending backslash (the parser checks the rest)
+                } else {
+                    ++i;
+                    ++column;
+                }
+            } else if (!trimming && ahead("\"\"\"")) {
+                skipRun('"');
                 in = In::Code;
             }
             break;
         case In::Literal:
-            if (c == '\'' || c == '\n') in = In::Code;
+            if (c == '\'' || c == '\n') {
+                in = In::Code;
+                if (c == '\n') lastSignificant = '\n';
+            }
             break;
         case In::MultiLiteral:
             if (ahead("'''")) {
-                size_t run = 0;
-                while (i + run < text.size() && text[i + run] == '\'') ++run;
-                i += run - 1;
-                column += static_cast<uint32_t>(run - 1);
+                skipRun('\'');
                 in = In::Code;
             }
             break;
