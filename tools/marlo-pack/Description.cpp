@@ -777,7 +777,7 @@ bool onlyAsciiOutsideStrings(std::string_view text, const std::string& path, std
             i += run - 1;
             column += static_cast<uint32_t>(run - 1);
         };
-        const bool stringMayBegin = std::strchr("=[,{.\n", lastSignificant) != nullptr;
+        const bool stringMayBegin = std::string_view("=[,{.\n").find(lastSignificant) != std::string_view::npos;
         switch (in) {
         case In::Code:
             if (c >= 0x80) return refuse(c, "outside a string or comment");
