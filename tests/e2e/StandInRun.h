@@ -9,6 +9,7 @@
 #include <functional>
 #include <thread>
 #include <filesystem>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -174,6 +175,30 @@ protected:
 private:
     int records_ = 0;
     int copies_ = 0;
+};
+
+// A stand-in test that keeps its diagnostic logs apart: the logs its runs write are taken with
+// newLogs() or removed at the end, those of other tests are left alone.
+class LoggedStandInTest : public StandInTest {
+protected:
+    void SetUp() override {
+        StandInTest::SetUp();
+        if (HasFatalFailure()) return;
+        logsAtStart_ = diagnosticLogFiles(dir());
+    }
+    void TearDown() override {
+        takeNewLogs(logsAtStart_, dir());
+        StandInTest::TearDown();
+    }
+    // The text of the logs written since the start or the last call.
+    std::string newLogs() {
+        std::string log = takeNewLogs(logsAtStart_, dir());
+        logsAtStart_ = diagnosticLogFiles(dir());
+        return log;
+    }
+
+private:
+    std::set<std::string> logsAtStart_;
 };
 
 }  // namespace marlo::e2e::standin

@@ -60,17 +60,8 @@ std::vector<std::pair<std::string, std::vector<const Native*>>> expectedRows(int
     return rows;
 }
 
-class KavoraTest : public StandInTest {
+class KavoraTest : public LoggedStandInTest {
 protected:
-    void SetUp() override {
-        StandInTest::SetUp();
-        if (HasFatalFailure()) return;
-        logsAtStart_ = diagnosticLogFiles(dir());
-    }
-    void TearDown() override {
-        takeNewLogs(logsAtStart_, dir());
-        StandInTest::TearDown();
-    }
 
     // A console application (errors on standard error) of the flavour; installRoot nullopt
     // leaves configuration id 10003 out.
@@ -89,11 +80,6 @@ protected:
     }
     Start run(const std::string& exe, const std::string& scenario = "") {
         return start(exe, {}, scenario, {{"BRENN_LOG", "yes"}});
-    }
-    std::string newLogs() {
-        std::string log = takeNewLogs(logsAtStart_, dir());
-        logsAtStart_ = diagnosticLogFiles(dir());
-        return log;
     }
 
     // The arguments of the calls of initFromLauncher, in order.
@@ -136,8 +122,6 @@ protected:
         }
     }
 
-private:
-    std::set<std::string> logsAtStart_;
 };
 
 TEST_F(KavoraTest, TheTableHoldsSixtyNineMethodsInThirteenClasses) {

@@ -12,16 +12,8 @@ using Clock = std::chrono::steady_clock;
 const char kSingle[] = "SINGLE_INSTANCE = true\n";
 const char kScriptedFailureText[] = "java.lang.IllegalStateException: scripted failure";
 
-class SingleInstanceTest : public StandInTest {
+class SingleInstanceTest : public LoggedStandInTest {
 protected:
-    void SetUp() override {
-        StandInTest::SetUp();
-        logsAtStart_ = diagnosticLogFiles(dir());
-    }
-    void TearDown() override {
-        takeNewLogs(logsAtStart_, dir());
-        StandInTest::TearDown();
-    }
 
     // The stop file ends main of a copy started with waitScenario().
     std::string waitScenario(const std::string& more = "") {
@@ -95,7 +87,6 @@ protected:
     }
 
 private:
-    std::set<std::string> logsAtStart_;
     std::string firstLog_;
 };
 

@@ -139,17 +139,8 @@ std::string hex16(uint64_t value) {
     return buffer;
 }
 
-class SplashTest : public StandInTest {
+class SplashTest : public LoggedStandInTest {
 protected:
-    void SetUp() override {
-        StandInTest::SetUp();
-        if (HasFatalFailure()) return;
-        logsAtStart_ = diagnosticLogFiles(dir());
-    }
-    void TearDown() override {
-        takeNewLogs(logsAtStart_, dir());
-        StandInTest::TearDown();
-    }
 
     // The display, or an empty text after which the caller skips the test.
     bool onScreen() {
@@ -206,11 +197,6 @@ protected:
                  line.find(std::string("class=") + kSplashClass) != std::string::npos;
         return n;
     }
-    std::string newLogs() {
-        std::string log = takeNewLogs(logsAtStart_, dir());
-        logsAtStart_ = diagnosticLogFiles(dir());
-        return log;
-    }
 
     static const json* find(const std::vector<json>& events, const std::string& name) {
         for (const json& e : events)
@@ -224,7 +210,6 @@ protected:
     }
 
     std::string display_;
-    std::set<std::string> logsAtStart_;
 };
 
 TEST_F(SplashTest, WindowShowsTheBitmapAndBothLinesThenTheControllersText) {
