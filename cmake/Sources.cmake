@@ -15,6 +15,7 @@ set(MARLO_CORE_SOURCES
   src/instance/SingleInstance.cpp
   src/jre/JavaVersion.cpp
   src/jre/JvmHome.cpp
+  src/jre/RuntimeHome.cpp
   src/launcher/CommandLine.cpp
   src/launcher/ConsoleSwitches.cpp
   src/system/NativeLibraryPath.cpp
@@ -36,6 +37,8 @@ set(MARLO_SHELL_SOURCES
   src/jre/JreSearch.cpp
   src/jre/JvmLoader.cpp
   src/jre/PackedJre.cpp
+  src/jre/ModernRuntimes.cpp
+  src/jre/RegistryRead.cpp
   src/instance/Mailslot.cpp
   src/instance/ProcessWindows.cpp
   src/instance/SingleInstanceWin.cpp

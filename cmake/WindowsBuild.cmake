@@ -77,3 +77,12 @@ endif()
 if(MARLO_SUFFIX STREQUAL "64" AND NOT MARLO_NO_TESTS)
   include(cmake/WindowsTests.cmake)
 endif()
+
+# A 32-bit jvm.dll for the tests that check that the x64 launcher never hands one to the loader.
+if(MARLO_SUFFIX STREQUAL "" AND NOT MARLO_NO_TESTS)
+  add_library(runtime32_jvm SHARED ${CMAKE_SOURCE_DIR}/tests/runtime/jvm.cpp)
+  set_target_properties(runtime32_jvm PROPERTIES OUTPUT_NAME jvm PREFIX ""
+                        RUNTIME_OUTPUT_DIRECTORY ${MARLO_OUTPUT_DIR}/runtime32)
+  target_compile_definitions(runtime32_jvm PRIVATE STANDIN_EXPORT_CREATE=0)
+  target_link_options(runtime32_jvm PRIVATE -static -s)
+endif()

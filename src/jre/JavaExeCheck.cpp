@@ -173,13 +173,16 @@ bool checkJavaExe(std::string& path, std::string& versionOut, const JavaVersion&
         }
     }
 
-    if (result && getConfigInt(cfg::EXECUTABLE_TYPE) == 1 && path.size() >= 4) {
-        // GUI launchers run the console-less executable beside java.exe.
-        path.replace(path.size() - 4, 4, "w.exe");
-        result = pathExists(path);
-    }
+    result = result && useGuiExecutable(path);
     logMessage(u"checkJavaExe returning %d", result ? 1 : 0);
     return result;
+}
+
+bool useGuiExecutable(std::string& path) {
+    if (getConfigInt(cfg::EXECUTABLE_TYPE) != 1 || path.size() < 4) return true;
+    // GUI launchers run the console-less executable beside java.exe.
+    path.replace(path.size() - 4, 4, "w.exe");
+    return pathExists(path);
 }
 
 }  // namespace marlo

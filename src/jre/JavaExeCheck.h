@@ -15,6 +15,9 @@ namespace marlo {
 bool checkJavaExe(std::string& path, std::string& versionOut, const JavaVersion& minimum, const JavaVersion& maximum,
                   bool allowPrerelease);
 
+// For GUI launchers (EXECUTABLE_TYPE 1): path becomes the javaw.exe beside it, which must exist.
+bool useGuiExecutable(std::string& path);
+
 // Runs "<short path> -version" and reads the version from the first line of its standard error.
 bool probeJavaVersion(const std::string& path, uint64_t lastWriteTime, std::string& versionOut);
 

@@ -1,5 +1,7 @@
 #include "jre/JreSearch.h"
 #include "jre/JvmLoader.h"
+#include "jre/ModernRuntimes.h"
+#include "jre/RuntimeHome.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -13,6 +15,7 @@
 #include "diag/Paths.h"
 #include "jre/JavaExeCheck.h"
 #include "jre/PackedJre.h"
+#include "jre/RegistryRead.h"
 #include "windows/VariableExpander.h"
 
 #ifdef SearchPath
@@ -36,39 +39,12 @@ std::string configText(ConfigId id, int capacity) {
     return std::string(buffer.data());
 }
 
-// A string value of an open key, read with a byte limit; a value without terminator gets one.
-bool queryString(HKEY key, const char* name, size_t limit, std::string& out) {
-    std::vector<char> buffer(limit + 1, 0);
-    DWORD size = static_cast<DWORD>(limit);
-    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &size) != ERROR_SUCCESS ||
-        size > limit)
-        return false;
-    buffer[size] = 0;
-    out = buffer.data();
-    return true;
-}
-
 bool readMachineString(const std::string& keyName, const char* name, size_t limit, std::string& out) {
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyName.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
     bool ok = queryString(key, name, limit, out);
     RegCloseKey(key);
     return ok;
-}
-
-// Subkey names of an open key until the registry reports no more (names that do not fit the
-// buffer are passed over).
-std::vector<std::string> subkeyNames(HKEY key) {
-    std::vector<std::string> names;
-    char name[kPathLimit];
-    for (DWORD index = 0;; ++index) {
-        DWORD size = kPathLimit;
-        LONG status = RegEnumKeyExA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr);
-        if (status == ERROR_MORE_DATA) continue;
-        if (status != ERROR_SUCCESS) break;
-        names.emplace_back(name, size);
-    }
-    return names;
 }
 
 bool checkHome(std::string& javaExecutable, std::string& version, const std::string& home, const JavaVersion& minimum,
@@ -309,11 +285,12 @@ void* searchJre(JreLocation& location) {
 
     // Kind and source name are set before the library is tried, so that a failed load still
     // says which candidate it was.
-    auto accept = [&location](const std::string& javaExecutable, JreLocationKind kind, const std::string* source) {
+    auto accept = [&location](const std::string& javaExecutable, JreLocationKind kind, const std::string* source,
+                              uint16_t requiredMachine = 0) {
         location.javaExecutable = javaExecutable;
         location.kind = kind;
         if (source) location.sourceName = *source;
-        location.jvmLibrary = loadJvmForJava(javaExecutable);
+        location.jvmLibrary = loadJvmForJava(javaExecutable, requiredMachine);
         return location.jvmLibrary != nullptr;
     };
 
@@ -355,6 +332,21 @@ void* searchJre(JreLocation& location) {
                 kind = JreLocationKind::Registry;
                 source = nullptr;
                 break;
+            case 'V': {
+                // Every installed runtime that passes, newest first, until one loads.
+                const std::vector<InstalledRuntime> runtimes = findInstalledRuntimes(minimum, maximum);
+                for (size_t i = 0; i < runtimes.size(); ++i) {
+                    const InstalledRuntime& runtime = runtimes[i];
+                    logMessage(u"Taking installed runtime %S %S", runtime.home.c_str(), runtime.version.c_str());
+                    if (accept(runtime.javaExecutable, JreLocationKind::Registry, nullptr, ownMachine())) {
+                        for (size_t j = i + 1; j < runtimes.size(); ++j)
+                            logMessage(u"Not tried: %S %S", runtimes[j].home.c_str(), runtimes[j].version.c_str());
+                        return location.jvmLibrary;
+                    }
+                    logMessage(u"Installed runtime %S did not load", runtime.home.c_str());
+                }
+                break;
+            }
             default:
                 break;
         }

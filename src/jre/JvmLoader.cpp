@@ -10,6 +10,7 @@
 #include "jre/JreSearch.h"
 #include "jre/JvmLoader.h"
 #include "jre/JvmHome.h"
+#include "jre/RuntimeHome.h"
 
 namespace marlo {
 
@@ -71,21 +72,64 @@ void setPath(const std::string& value, bool present) {
     _putenv(entry.c_str());
 }
 
+// The subdirectories of a bin folder that may hold jvm.dll, in the order they are tried.
+std::vector<std::string> vmSubdirectories() {
+    std::vector<std::string> names;
+    char preferred[200];
+    getConfigString(cfg::PREFERRED_VM_TYPE, preferred, sizeof preferred);
+    if (preferred[0]) names.push_back(preferred);
+    for (const char* name : {"hotspot", "client", "server", "classic", "jrockit"}) names.push_back(name);
+    return names;
+}
+
 }  // namespace
 
 void* jvmEntryPoint() { return g_createJavaVM; }
 
-void* tryJvmLibrary(const std::string& folder, const std::string& subdirectory) {
+bool libraryMachine(const std::string& file, uint16_t& machine) {
+    HANDLE handle = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    // The headers of any image a linker writes lie within its first 4 KB.
+    unsigned char header[4096];
+    DWORD read = 0;
+    bool ok = ReadFile(handle, header, sizeof header, &read, nullptr) && peImageMachine(header, read, machine);
+    CloseHandle(handle);
+    return ok;
+}
+
+std::string firstJvmLibrary(const std::string& javaExecutable) {
+    for (const std::string& binFolder :
+         {executableFolder(javaExecutable), executableFolder(javaExecutable) + "..\\jre\\bin\\"}) {
+        for (const std::string& subdirectory : vmSubdirectories()) {
+            std::string file = binFolder + subdirectory + "\\jvm.dll";
+            if (pathExists(file)) return file;
+        }
+    }
+    return std::string();
+}
+
+void* tryJvmLibrary(const std::string& folder, const std::string& subdirectory, uint16_t requiredMachine) {
     std::string file = folder + "\\" + subdirectory + "\\jvm.dll";
     bool exists = pathExists(file);
     logMessage(u"Trying %S (exists %d)", file.c_str(), exists ? 1 : 0);
+    if (exists && requiredMachine) {
+        // A library built for another machine is not handed to the loader at all.
+        uint16_t machine = 0;
+        bool known = libraryMachine(file, machine);
+        if (!known || machine != requiredMachine) {
+            logMessage(u"Not loading %S: built for %S, not %S", file.c_str(),
+                       known ? machineName(machine).c_str() : "no known machine", machineName(requiredMachine).c_str());
+            return nullptr;
+        }
+    }
     // A file that is not there cannot load; the system is spared the search for it.
     HMODULE library = exists ? LoadLibraryA(file.c_str()) : nullptr;
     if (exists && !library) logMessage(u"Failed with error code %d", static_cast<int>(GetLastError()));
     return library;
 }
 
-void* loadJvmFromBinDir(const std::string& javaExecutable) {
+void* loadJvmFromBinDir(const std::string& javaExecutable, uint16_t requiredMachine) {
     std::string binFolder = executableFolder(javaExecutable);
     if (!binFolder.empty()) binFolder.pop_back();
 
@@ -94,24 +138,21 @@ void* loadJvmFromBinDir(const std::string& javaExecutable) {
     setPath(oldPath + ";" + binFolder, true);
 
     void* library = nullptr;
-    char preferred[200];
-    getConfigString(cfg::PREFERRED_VM_TYPE, preferred, sizeof preferred);
-    if (preferred[0]) library = tryJvmLibrary(binFolder, preferred);
-    for (const char* subdirectory : {"hotspot", "client", "server", "classic", "jrockit"}) {
+    for (const std::string& subdirectory : vmSubdirectories()) {
+        library = tryJvmLibrary(binFolder, subdirectory, requiredMachine);
         if (library) break;
-        library = tryJvmLibrary(binFolder, subdirectory);
     }
     // A candidate that does not load leaves PATH as it found it.
     if (!library) setPath(oldPath, hadPath);
     return library;
 }
 
-void* loadJvmForJava(const std::string& javaExecutable) {
+void* loadJvmForJava(const std::string& javaExecutable, uint16_t requiredMachine) {
     logMessage(u"Trying to load JVM-DLL from %S", javaExecutable.c_str());
-    void* library = loadJvmFromBinDir(javaExecutable);
+    void* library = loadJvmFromBinDir(javaExecutable, requiredMachine);
     if (library) return library;
     // A JDK's bin folder: its private runtime lives in jre\bin beside it.
-    return loadJvmFromBinDir(executableFolder(javaExecutable) + "..\\jre\\bin\\java.exe");
+    return loadJvmFromBinDir(executableFolder(javaExecutable) + "..\\jre\\bin\\java.exe", requiredMachine);
 }
 
 bool LoadDLL(bool showErrors) {

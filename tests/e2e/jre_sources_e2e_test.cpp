@@ -135,32 +135,47 @@ protected:
         EXPECT_FALSE(hasLine(log, "Trying to load JVM-DLL from " + javaw(home))) << log;
     }
 
-    bool keyExists(const std::string& key) { return runWine("reg", {"query", key, "/reg:64"}).exitCode == 0; }
+    bool keyExists(const std::string& key, const std::string& view = "64") {
+        return runWine("reg", {"query", key, "/reg:" + view}).exitCode == 0;
+    }
 
-    // Sets a string value in the 64-bit view (a key without values when `value` is empty). The
-    // change is undone after the test: the topmost of `parents` (outermost first, then `key`)
-    // that did not exist is deleted, or else just the value.
+    // Sets a string value in a registry view ("64" or "32"; a key without values when `value` is
+    // empty). The change is undone after the test: the topmost of `parents` (outermost first, then
+    // `key`) that did not exist is deleted, or else just the value.
     void setValue(const std::vector<std::string>& parents, const std::string& key, const std::string& value,
-                  const std::string& data = "") {
+                  const std::string& data = "", const std::string& view = "64") {
+        const std::string viewSwitch = "/reg:" + view;
         std::vector<std::string> keys = parents;
         keys.push_back(key);
         std::vector<std::string> undo;
         for (const std::string& k : keys) {
-            if (!keyExists(k)) {
-                undo = {"delete", k, "/f", "/reg:64"};
+            if (!keyExists(k, view)) {
+                undo = {"delete", k, "/f", viewSwitch};
                 break;
             }
         }
         if (undo.empty()) {
             ASSERT_FALSE(value.empty()) << key << " is already in the prefix";
-            undo = {"delete", key, "/v", value, "/f", "/reg:64"};
+            undo = {"delete", key, "/v", value, "/f", viewSwitch};
         }
         undo_.push_back(undo);
         std::vector<std::string> args = {"add", key};
         if (!value.empty()) args.insert(args.end(), {"/v", value, "/t", "REG_SZ", "/d", data});
-        args.insert(args.end(), {"/f", "/reg:64"});
+        args.insert(args.end(), {"/f", viewSwitch});
         ProcessResult run = runWine("reg", args);
         ASSERT_EQ(run.exitCode, 0) << run.describe();
+    }
+
+    // The same with the parents taken from the key's own path (below the hive and SOFTWARE).
+    void setValueAt(const std::string& key, const std::string& value, const std::string& data,
+                    const std::string& view = "64") {
+        std::vector<std::string> parents;
+        size_t at = key.find('\\', key.find("\\SOFTWARE") + 1);
+        while (at != std::string::npos) {
+            parents.push_back(key.substr(0, at));
+            at = key.find('\\', at + 1);
+        }
+        setValue(parents, key, value, data, view);
     }
 
 private:
@@ -380,6 +395,185 @@ INSTANTIATE_TEST_SUITE_P(JreSourcesVariables, JreSourcesJavaHomeTest,
                          [](const ::testing::TestParamInfo<JavaHomeCase>& p) {
                              return std::string(p.param.name);
                          });
+
+// ---------------------------------------------------------------------------------------------
+// V: the runtimes that current distributions register, judged by their release files.
+
+class InstalledRuntimesTest : public JreSourcesTest {
+protected:
+    // A runtime home with a release file (none when releaseVersion is empty); the stand-in
+    // java.exe reports the same version should it be run.
+    void makeInstalled(const std::string& home, const std::string& releaseVersion, const std::string& runtimeVersion = "") {
+        makeRuntime(home, releaseVersion.empty() ? "17.0.2" : releaseVersion);
+        if (releaseVersion.empty()) return;
+        std::string release = "IMPLEMENTOR=\"Stand-in\"\nJAVA_VERSION=\"" + releaseVersion + "\"\n";
+        if (!runtimeVersion.empty()) release += "JAVA_RUNTIME_VERSION=\"" + runtimeVersion + "\"\n";
+        write(home + "/release", release + "OS_NAME=\"Windows\"\n");
+    }
+
+    // A 32-bit VM library in the home (built by the 32-bit build beside the launchers).
+    void makeThirtyTwoBit(const std::string& home, const std::string& vmFolder = "client") {
+        fs::create_directories(path(home) + "/bin/" + vmFolder);
+        fs::copy_file(fs::path(binDir()) / "runtime32" / "jvm.dll", path(home) + "/bin/" + vmFolder + "/jvm.dll",
+                      fs::copy_options::overwrite_existing);
+    }
+
+    // Adoptium's layout below a vendor key: <version>\hotspot\MSI with Path ending in a backslash.
+    void registerMsi(const std::string& hive, const std::string& vendorKey, const std::string& version,
+                     const std::string& home, const std::string& view = "64") {
+        setValueAt(hive + "\\SOFTWARE\\" + vendorKey + "\\" + version + "\\hotspot\\MSI", "Path", winHome(home) + "\\",
+                   view);
+    }
+
+    std::string installedApp(const std::string& extra = "") { return app(extra + list({"A" + winHome("missing"), "V"})); }
+
+    bool probed(const std::string& home) { return fs::exists(path(home) + "/bin/runs.log"); }
+
+    std::string origin(const std::string& distribution, const std::string& key, const std::string& value,
+                       const std::string& view = "64") {
+        return distribution + ": " + key + " " + value + " (" + view + "-bit view)";
+    }
+};
+
+TEST_F(InstalledRuntimesTest, NewestInsideTheWindowWinsWhicheverKeyItIsUnder) {
+    makeInstalled("javasoft11", "11.0.21");
+    makeInstalled("temurin17", "17.0.9");
+    makeInstalled("ms21", "21.0.1");
+    makeInstalled("zulu21", "21.0.1");  // as new as ms21, from a later row of the table
+    makeInstalled("zulu22", "22.0.1");  // above the maximum
+    makeInstalled("semeru21ea", "21.0.2", "21.0.2-ea+5");
+    const std::string javaSoft = "HKLM\\SOFTWARE\\JavaSoft\\JDK\\11.0.21";
+    ASSERT_NO_FATAL_FAILURE(setValueAt(javaSoft, "JavaHome", winHome("javasoft11")));
+    ASSERT_NO_FATAL_FAILURE(registerMsi("HKLM", "Eclipse Adoptium\\JDK", "17.0.9.9", "temurin17"));
+    ASSERT_NO_FATAL_FAILURE(registerMsi("HKLM", "Microsoft\\JDK", "21.0.1.12", "ms21"));
+    ASSERT_NO_FATAL_FAILURE(registerMsi("HKLM", "Semeru\\JDK", "21.0.2.5", "semeru21ea"));
+    const std::string zulu = "HKLM\\SOFTWARE\\Azul Systems\\Zulu";
+    ASSERT_NO_FATAL_FAILURE(setValueAt(zulu + "\\zulu-21", "InstallationPath", winHome("zulu21")));
+    ASSERT_NO_FATAL_FAILURE(setValueAt(zulu + "\\zulu-22", "InstallationPath", winHome("zulu22")));
+    std::string exe = installedApp("MAX_JAVA_VERSION = \"21\"\n");
+    ASSERT_FALSE(exe.empty());
+
+    std::string log = runLogged(exe);
+    const std::string temurinKey = "HKLM\\SOFTWARE\\Eclipse Adoptium\\JDK\\17.0.9.9\\hotspot\\MSI";
+    expectInOrder(log, {"Testing location  (type V)",
+                        "Installed runtime " + winHome("javasoft11") + " from " + origin("JavaSoft", javaSoft, "JavaHome"),
+                        "  version 11.0.21 (release file)", "  candidate, version 11.0.21",
+                        // The registered path's trailing backslash is dropped.
+                        "Installed runtime " + winHome("temurin17") + " from " +
+                            origin("Eclipse Adoptium", temurinKey, "Path"),
+                        "  candidate, version 17.0.9",
+                        "Installed runtime " + winHome("ms21") + " from " +
+                            origin("Microsoft", "HKLM\\SOFTWARE\\Microsoft\\JDK\\21.0.1.12\\hotspot\\MSI", "Path"),
+                        "  candidate, version 21.0.1",
+                        "Installed runtime " + winHome("semeru21ea") + " from " +
+                            origin("IBM Semeru", "HKLM\\SOFTWARE\\Semeru\\JDK\\21.0.2.5\\hotspot\\MSI", "Path"),
+                        "  skipped: a pre-release (21.0.2-ea+5)",
+                        "Installed runtime " + winHome("zulu21") + " from " +
+                            origin("Azul Zulu", zulu + "\\zulu-21", "InstallationPath"),
+                        "  candidate, version 21.0.1",
+                        "Installed runtime " + winHome("zulu22") + " from " +
+                            origin("Azul Zulu", zulu + "\\zulu-22", "InstallationPath"),
+                        "  skipped: version 22.0.1 outside the window",
+                        "Taking installed runtime " + winHome("ms21") + " 21.0.1",
+                        "Trying to load JVM-DLL from " + javaw("ms21"),
+                        "Not tried: " + winHome("zulu21") + " 21.0.1", "Not tried: " + winHome("temurin17") + " 17.0.9",
+                        "Not tried: " + winHome("javasoft11") + " 11.0.21"});
+    expectLoaded(log, "ms21");
+    // The release files answered: no runtime was run.
+    for (const char* home : {"javasoft11", "temurin17", "ms21", "zulu21", "zulu22", "semeru21ea"})
+        EXPECT_FALSE(probed(home)) << home << " was run\n" << log;
+}
+
+TEST_F(InstalledRuntimesTest, PerUserInstallIsFoundAndAStaleKeySkipped) {
+    makeInstalled("user17", "17.0.8");
+    ASSERT_NO_FATAL_FAILURE(registerMsi("HKLM", "Eclipse Adoptium\\JRE", "21.0.1.12", "removed"));
+    ASSERT_NO_FATAL_FAILURE(registerMsi("HKCU", "Eclipse Adoptium\\JRE", "17.0.8.7", "user17"));
+    std::string exe = installedApp();
+    ASSERT_FALSE(exe.empty());
+
+    std::string log = runLogged(exe);
+    expectInOrder(log, {"Installed runtime " + winHome("removed") + " from " +
+                            origin("Eclipse Adoptium", "HKLM\\SOFTWARE\\Eclipse Adoptium\\JRE\\21.0.1.12\\hotspot\\MSI", "Path"),
+                        "  skipped: the home does not exist (a stale key)",
+                        "Installed runtime " + winHome("user17") + " from " +
+                            origin("Eclipse Adoptium", "HKCU\\SOFTWARE\\Eclipse Adoptium\\JRE\\17.0.8.7\\hotspot\\MSI", "Path"),
+                        "  candidate, version 17.0.8", "Taking installed runtime " + winHome("user17") + " 17.0.8"});
+    expectLoaded(log, "user17");
+}
+
+TEST_F(InstalledRuntimesTest, ThirtyTwoBitVmIsNeverLoaded) {
+    // x86: registered in the 32-bit view, its only VM library 32-bit: skipped before anything runs.
+    makeInstalled("x86", "21.0.1");
+    fs::remove_all(path("x86") + "/bin/client");
+    makeThirtyTwoBit("x86");
+    // mixed: its first library (hotspot) has an x64 header but does not load; the next one is
+    // 32-bit and must not be handed to the loader.
+    makeInstalled("mixed", "19.0.2");
+    fs::create_directories(path("mixed") + "/bin/hotspot");
+    std::string header = readFile((standInDir() / "jvm.dll").string()).substr(0, 4096);
+    write("mixed/bin/hotspot/jvm.dll", header);
+    makeThirtyTwoBit("mixed");
+    makeInstalled("x64", "17.0.9");
+    ASSERT_NO_FATAL_FAILURE(setValueAt("HKLM\\SOFTWARE\\JavaSoft\\JDK\\21.0.1", "JavaHome", winHome("x86"), "32"));
+    ASSERT_NO_FATAL_FAILURE(registerMsi("HKLM", "Eclipse Adoptium\\JDK", "19.0.2.7", "mixed"));
+    ASSERT_NO_FATAL_FAILURE(registerMsi("HKLM", "Eclipse Adoptium\\JDK", "17.0.9.9", "x64"));
+    std::string exe = installedApp();
+    ASSERT_FALSE(exe.empty());
+
+    std::string log = runLogged(exe);
+    const std::string x86Library = winHome("x86") + "\\bin\\client\\jvm.dll";
+    const std::string mixedLibrary = lower(winHome("mixed")) + "\\bin\\client\\jvm.dll";
+    expectInOrder(log, {"Installed runtime " + winHome("x86") + " from " +
+                            origin("JavaSoft", "HKLM\\SOFTWARE\\JavaSoft\\JDK\\21.0.1", "JavaHome", "32"),
+                        "  skipped: " + x86Library + " is built for x86, the launcher for x64",
+                        "Taking installed runtime " + winHome("mixed") + " 19.0.2",
+                        "Trying " + lower(winHome("mixed")) + "\\bin\\hotspot\\jvm.dll (exists 1)",
+                        "Trying " + mixedLibrary + " (exists 1)",
+                        "Not loading " + mixedLibrary + ": built for x86, not x64",
+                        "Installed runtime " + winHome("mixed") + " did not load",
+                        "Taking installed runtime " + winHome("x64") + " 17.0.9"});
+    // Neither 32-bit library was handed to the loader: the x86 runtime was never tried, and the
+    // refusal is not followed by a load failure.
+    expectNotTried(log, "x86");
+    size_t refused = log.find("\r\nNot loading " + mixedLibrary);
+    ASSERT_NE(refused, std::string::npos);
+    size_t next = log.find("\r\n", refused + 2);
+    EXPECT_NE(log.compare(next, 24, "\r\nFailed with error code"), 0) << log;
+    expectLoaded(log, "x64");
+    EXPECT_FALSE(probed("x86")) << log;
+}
+
+TEST_F(InstalledRuntimesTest, WithoutAReleaseFileTheRuntimeIsAskedOnceAndCached) {
+    makeInstalled("plain", "");
+    ASSERT_NO_FATAL_FAILURE(registerMsi("HKLM", "Eclipse Adoptium\\JDK", "17.0.2.8", "plain"));
+    std::string exe = installedApp();
+    ASSERT_FALSE(exe.empty());
+
+    std::string first = runLogged(exe);
+    expectInOrder(first, {"Installed runtime " + winHome("plain") + " from " +
+                              origin("Eclipse Adoptium", "HKLM\\SOFTWARE\\Eclipse Adoptium\\JDK\\17.0.2.8\\hotspot\\MSI", "Path"),
+                          "  no release file: asking the runtime", "got version from execution 17.0.2",
+                          "  candidate, version 17.0.2"});
+    expectLoaded(first, "plain");
+    std::string second = runLogged(exe);
+    EXPECT_TRUE(hasLine(second, "got version from registry 17.0.2")) << second;
+    expectLoaded(second, "plain");
+    std::string runs = readFile(path("plain") + "/bin/runs.log");
+    EXPECT_EQ(std::count(runs.begin(), runs.end(), '\n'), 1) << runs;
+}
+
+TEST_F(InstalledRuntimesTest, ListWithoutVLeavesTheNewKeysAlone) {
+    makeInstalled("temurin17", "17.0.9");
+    ASSERT_NO_FATAL_FAILURE(registerMsi("HKLM", "Eclipse Adoptium\\JDK", "17.0.9.9", "temurin17"));
+    std::string exe = app(list({"A" + winHome("missing"), "Y"}));
+    ASSERT_FALSE(exe.empty());
+
+    ProcessResult run;
+    std::string log = runLogged(exe, {}, &run);
+    EXPECT_EQ(run.exitCode, 83) << run.describe();
+    EXPECT_FALSE(hasLineStarting(log, "Installed runtime ")) << log;
+    expectNotTried(log, "temurin17");
+}
 
 // ---------------------------------------------------------------------------------------------
 // The version window, applied to a list entry.
