@@ -11,6 +11,9 @@
 # - the splash screen (under Xvfb, when it is installed): the time from process start to the first
 #   paint of the splash window, beside the same for bench_window.exe (a program that only shows
 #   such a window) and the warm start of the same application without splash;
+# - the runtime search through the registry, cold (nothing cached): entry V finding a runtime
+#   registered the way current distributions do it, with a release file, against entry Y finding one
+#   under the JavaSoft keys of Java 8, which costs a version probe;
 # - the sizes of the four launchers.
 # Runs alternate launcher and baseline and are timed from inside Wine (bench_run.exe); the tables
 # give medians and their ratio.
@@ -59,6 +62,25 @@ printf '%s\n[[files]]\nname = "data.bin"\nsource = "data.bin"\n' "$description" 
 printf '%s\nSINGLE_INSTANCE = true\n' "$description" > "$app/single.toml"
 "$bin/marlo-pack" pack "$app/single.toml" -o "$app/single.exe" >/dev/null
 jvm=$(winepath -w "$app/jre/bin/server/jvm.dll")
+# Two installed runtimes for the registry searches: one registered by an Adoptium-style installer
+# (with a release file), one under the JavaSoft keys of Java 8 (without).
+for rt in vjre yjre; do
+  mkdir -p "$work/$rt/bin/server"
+  cp "$win/runtime/java.exe" "$work/$rt/bin/java.exe"
+  cp "$win/runtime/java.exe" "$work/$rt/bin/javaw.exe"
+  cp "$win/runtime/jvm.dll" "$work/$rt/bin/server/jvm.dll"
+done
+printf 'first_line=java version "1.8.0_60"\r\n' > "$work/yjre/bin/stand-in.cfg"
+printf 'JAVA_VERSION="17.0.9"\nJAVA_RUNTIME_VERSION="17.0.9+9"\n' > "$work/vjre/release"
+wine reg add 'HKLM\SOFTWARE\Eclipse Adoptium\JDK\17.0.9.9\hotspot\MSI' /v Path /d "$(winepath -w "$work/vjre")\\" \
+  /f /reg:64 >/dev/null 2>&1
+wine reg add 'HKLM\SOFTWARE\JavaSoft\Java Runtime Environment' /v CurrentVersion /d 1.8 /f /reg:64 >/dev/null 2>&1
+wine reg add 'HKLM\SOFTWARE\JavaSoft\Java Runtime Environment\1.8' /v JavaHome /d "$(winepath -w "$work/yjre")" \
+  /f /reg:64 >/dev/null 2>&1
+for entry in V Y; do
+  printf '%s\n' "$description" | sed "s/^JRE_SEARCH_SEQUENCE = .*/JRE_SEARCH_SEQUENCE = [\"$entry\"]/" > "$app/search$entry.toml"
+  "$bin/marlo-pack" pack "$app/search$entry.toml" -o "$app/search$entry.exe" >/dev/null
+done
 
 # One measured pass: bench_run.exe starts the two command lines in turn, RUNS times each, timing
 # them from inside Wine; prints "a MICROSECONDS" / "b MICROSECONDS" lines.
@@ -79,6 +101,13 @@ warm_children=$(($(probes) - before))
 before=$(probes)
 cold=$(measure --clear-cache "app.exe" "bench_baseline.exe $jvm")
 cold_children=$(($(probes) - before))
+runs_of() { if [ -f "$work/$1/bin/runs.log" ]; then grep -c . "$work/$1/bin/runs.log"; else echo 0; fi; }
+wine searchV.exe >/dev/null 2>&1
+wine searchY.exe >/dev/null 2>&1
+# The cache is cleared before each run of the first command; V's runtime has nothing cached.
+registry=$(measure --clear-cache "searchY.exe" "searchV.exe")
+v_children=$(runs_of vjre)
+y_children=$(runs_of yjre)
 sync
 extract=$(measure "files.exe" "app.exe")
 rm -rf "$WINEPREFIX"/drive_c/users/*/Temp/brn*.tmp_dir*
@@ -122,6 +151,7 @@ row() {
     'BEGIN {printf "| %-28s | %9.1f ms | %9.1f ms | %6.3f | %+6.1f %% |\n", n, l / 1000, b / 1000, l / b, (l / b - 1) * 100}'
 }
 size() { stat -c %s "$bin/$1"; }
+median_ms() { printf '%s\n' "$2" | median_of "$1" | awk '{printf "%.1f", $1 / 1000}'; }
 
 echo "Start-up under Wine 64-bit ($(wine --version)), $runs alternating runs each, medians"
 echo
@@ -131,6 +161,14 @@ row "warm (version cached)" "$warm"
 row "cold (one version probe)" "$cold"
 echo
 echo "Child processes: $warm_children in $runs warm starts, $cold_children in $runs cold starts."
+
+echo
+echo "| registry search, cold                  |    median |"
+echo "|----------------------------------------|-----------|"
+printf '| %-38s | %6s ms |\n' "entry V (release file)" "$(median_ms b "$registry")"
+printf '| %-38s | %6s ms |\n' "entry Y (one version probe)" "$(median_ms a "$registry")"
+echo
+echo "Child processes: $v_children for V and $y_children for Y in $((runs + 1)) starts each."
 
 diff_ms() {  # median of the a runs less median of the b runs, in ms
   local a b
@@ -144,7 +182,6 @@ echo
 echo "| 50 MB included file          |   launcher   | CopyFileW    |  ratio |"
 echo "|------------------------------|--------------|--------------|--------|"
 awk -v e="$extract" -v c="$copy" 'BEGIN {printf "| %-28s | %9.1f ms | %9.1f ms | %6.2f |\n", "extraction against a copy", e, c, (c > 0 ? e / c : 0)}'
-median_ms() { printf '%s\n' "$2" | median_of "$1" | awk '{printf "%.1f", $1 / 1000}'; }
 echo
 echo "| single-instance application          |    median |"
 echo "|----------------------------------------|-----------|"

@@ -103,23 +103,34 @@ bool readRelease(const std::string& home, ReleaseInfo& info) {
     return !info.javaVersion.empty();
 }
 
-// Why a registered home is not a candidate, or empty when it is one; fills the runtime's
-// executable and version.
-std::string judge(InstalledRuntime& runtime, const JavaVersion& minimum, const JavaVersion& maximum) {
+bool skip(const char16_t* why) {
+    logMessage(u"  skipped: %s", why);
+    return false;
+}
+
+// Whether a registered home is a candidate (logging why not); fills the runtime's executable
+// and version.
+bool judge(InstalledRuntime& runtime, const JavaVersion& minimum, const JavaVersion& maximum) {
     const std::string& home = runtime.home;
-    if (!pathExists(home)) return "the home does not exist (a stale key)";
+    if (!pathExists(home)) return skip(u"the home does not exist (a stale key)");
     std::string java = home + "\\jre\\bin\\java.exe";
     if (!pathExists(java)) java = home + "\\bin\\java.exe";
-    if (!pathExists(java)) return "no java.exe in it";
+    if (!pathExists(java)) return skip(u"no java.exe in it");
     if (getConfigInt(cfg::REQUIRE_JDK) != 0 && !pathExists(home + "\\bin\\javac.exe") &&
         !pathExists(home + "\\lib\\tools.jar"))
-        return "not a JDK, and a JDK is required";
+        return skip(u"not a JDK, and a JDK is required");
     std::string library = firstJvmLibrary(java);
-    if (library.empty()) return "no jvm.dll in it";
+    if (library.empty()) return skip(u"no jvm.dll in it");
     uint16_t machine = 0;
-    if (!libraryMachine(library, machine)) return library + " is no PE image";
-    if (machine != ownMachine())
-        return library + " is built for " + machineName(machine) + ", the launcher for " + machineName(ownMachine());
+    if (!libraryMachine(library, machine)) {
+        logMessage(u"  skipped: %S is no PE image", library.c_str());
+        return false;
+    }
+    if (machine != ownMachine()) {
+        logMessage(u"  skipped: %S is built for %S, the launcher for %S", library.c_str(), machineName(machine).c_str(),
+                   machineName(ownMachine()).c_str());
+        return false;
+    }
 
     ReleaseInfo release;
     if (readRelease(home, release)) {
@@ -127,19 +138,21 @@ std::string judge(InstalledRuntime& runtime, const JavaVersion& minimum, const J
         logMessage(u"  version %S (release file)", runtime.version.c_str());
         // The runtime version carries the pre-release marks ("22-ea+27") that the plain one lacks.
         const JavaVersion open;
-        if (!release.runtimeVersion.empty() && !inVersionWindowStrict(release.runtimeVersion.c_str(), open, open, false))
-            return "a pre-release (" + release.runtimeVersion + ")";
-        if (!inVersionWindowStrict(runtime.version.c_str(), minimum, maximum, false))
-            return "version " + runtime.version + " outside the window";
+        if (!release.runtimeVersion.empty() && !inVersionWindowStrict(release.runtimeVersion.c_str(), open, open, false)) {
+            logMessage(u"  skipped: a pre-release (%S)", release.runtimeVersion.c_str());
+            return false;
+        }
+        if (!inVersionWindowStrict(runtime.version.c_str(), minimum, maximum, false)) {
+            logMessage(u"  skipped: version %S outside the window", runtime.version.c_str());
+            return false;
+        }
         canonicalPath(runtime.javaExecutable, java, false);
-        if (!useGuiExecutable(runtime.javaExecutable)) return "no javaw.exe beside java.exe";
-        return std::string();
+        return useGuiExecutable(runtime.javaExecutable) || skip(u"no javaw.exe beside java.exe");
     }
     logMessage(u"  no release file: asking the runtime");
     runtime.javaExecutable = java;
-    if (!checkJavaExe(runtime.javaExecutable, runtime.version, minimum, maximum, false))
-        return runtime.version.empty() ? "no version known" : "version " + runtime.version + " not usable";
-    return std::string();
+    return checkJavaExe(runtime.javaExecutable, runtime.version, minimum, maximum, false) ||
+           skip(u"no usable version");
 }
 
 }  // namespace
@@ -159,18 +172,18 @@ std::vector<InstalledRuntime> findInstalledRuntimes(const JavaVersion& minimum, 
             continue;
         }
         seen.push_back(identity);
-        std::string reason = judge(runtime, minimum, maximum);
-        if (!reason.empty()) {
-            logMessage(u"  skipped: %S", reason.c_str());
-            continue;
-        }
+        if (!judge(runtime, minimum, maximum)) continue;
         logMessage(u"  candidate, version %S", runtime.version.c_str());
         candidates.push_back(runtime);
     }
-    std::stable_sort(candidates.begin(), candidates.end(), [](const InstalledRuntime& a, const InstalledRuntime& b) {
-        return isNewerVersion(a.version.c_str(), b.version.c_str());
-    });
-    return candidates;
+    // Newest first by insertion, which keeps the order of equal versions (a handful of entries).
+    std::vector<InstalledRuntime> ordered;
+    for (InstalledRuntime& runtime : candidates) {
+        auto at = ordered.begin();
+        while (at != ordered.end() && !isNewerVersion(runtime.version.c_str(), at->version.c_str())) ++at;
+        ordered.insert(at, std::move(runtime));
+    }
+    return ordered;
 }
 
 }  // namespace marlo

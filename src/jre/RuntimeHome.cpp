@@ -1,6 +1,5 @@
 #include "jre/RuntimeHome.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace marlo {
@@ -75,9 +74,11 @@ std::string machineName(uint16_t machine) {
         case kMachineArm64: return "arm64";
         default: break;
     }
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(machine));
-    return text;
+    // Formatted by hand: the C library's formatting would add its whole printf to the launchers.
+    static const char kDigits[] = "0123456789abcdef";
+    std::string digits;
+    for (unsigned value = machine; value; value >>= 4) digits.insert(digits.begin(), kDigits[value & 15]);
+    return "0x" + digits;
 }
 
 }  // namespace marlo

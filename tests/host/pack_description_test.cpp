@@ -36,6 +36,8 @@ TEST(PackDescription, EachValueTypeBecomesTheRecordTextTheLauncherReads) {
         {"[config]\nMAIN_CLASS = \"com.example.App\"", cfg::MAIN_CLASS, "com.example.App"},
         {"[config]\nCLASS_PATH = [\"A0lib\\\\a.jar\", \"D1classes\"]", cfg::CLASS_PATH, "A0lib\\a.jar;D1classes"},
         {"[config]\nJRE_SEARCH_SEQUENCE = \"Rjre;Y;\"", cfg::JRE_SEARCH_SEQUENCE, "Rjre;Y;"},
+        {"[config]\nJRE_SEARCH_SEQUENCE = [\"Bjre\", \"EJAVA_HOME\", \"V\", \"S\", \"Ajre2\", \"R${X}\"]",
+         cfg::JRE_SEARCH_SEQUENCE, "Bjre;EJAVA_HOME;V;S;Ajre2;R${X}"},
         {"[config]\nNATIVE_LIBRARY_DIRS = []", cfg::NATIVE_LIBRARY_DIRS, ""},
         {"[config]\nSPLASH_STATUS_COLOR = [255, 128, 1]", cfg::SPLASH_STATUS_COLOR, "255,128,1"},
         {"[config]\nLAUNCHER_FLAVOR = \"kavora\"", cfg::LAUNCHER_FLAVOR, "i"},
@@ -175,6 +177,8 @@ TEST(PackValidation, BadDescriptionsAreReportedWithTheirPosition) {
         {"[config]\nMAIN_CLASS = [\"a\"]\n", 2, 14, "MAIN_CLASS: expected a string, found an array"},
         {"[config]\nCLASS_PATH = [\"A0a.jar\", 3]\n", 2, 26, "CLASS_PATH: expected a string as list entry"},
         {"[config]\nCLASS_PATH = [\"A0a.jar;D0b\"]\n", 2, 15, "contains ';'"},
+        {"[config]\nJRE_SEARCH_SEQUENCE = [\"Rjre\", \"v\"]\n", 2, 23, "entry \"v\" does not start with a search letter"},
+        {"[config]\nJRE_SEARCH_SEQUENCE = \"Y;;Xjre\"\n", 2, 23, "entry \"Xjre\" does not start with a search letter"},
         {"[config]\nSPLASH_STATUS_COLOR = [0, 256, 0]\n", 2, 27, "colour component 256 is outside 0..255"},
         {"[config]\nSPLASH_STATUS_COLOR = [0, -1, 0]\n", 2, 27, "colour component -1 is outside 0..255"},
         {"[config]\nSPLASH_VERSION_COLOR = [1, 2]\n", 2, 24, "expected an array of three integers 0..255"},
@@ -269,12 +273,12 @@ TEST(PackValidation, ValuesUpToTheLaunchersCapacityMinusOneAreAccepted) {
         {"INSTALL_ROOT", 2000},     {"SPLASH_STATUS_FONT", 32},   {"SPLASH_VERSION_TEXT", 2000},
         {"MSG_NO_JVM", 6000},       {"JRE_SEARCH_SEQUENCE", 6000}};
     for (const CapacityCase& c : cases) {
-        std::string fits = "[config]\n" + std::string(c.name) + " = \"" + std::string(c.capacity - 1, 'x') + "\"\n";
+        std::string fits = "[config]\n" + std::string(c.name) + " = \"" + std::string(c.capacity - 1, 'A') + "\"\n";
         Description d = parseOk(fits);
         ConfigId id = findConfigIdByName(c.name)->id;
         EXPECT_EQ(narrowValue(d.contents, id)->size(), c.capacity - 1) << c.name;
 
-        std::string tooLong = "[config]\n" + std::string(c.name) + " = \"" + std::string(c.capacity, 'x') + "\"\n";
+        std::string tooLong = "[config]\n" + std::string(c.name) + " = \"" + std::string(c.capacity, 'A') + "\"\n";
         std::vector<Diagnostic> errors;
         EXPECT_FALSE(parseDescription(tooLong, "a.toml", d, errors)) << c.name;
         ASSERT_EQ(errors.size(), 1u) << c.name;

@@ -148,6 +148,7 @@ private:
     void addNarrow(ConfigId id, std::string value, const toml::key& key);
     void readConfig(const toml::table& table);
     void readRecords(const toml::table& table);
+    bool searchEntriesKnown(const toml::node& node, const std::string& list);
     void readWideTable(const toml::table& table, std::map<ConfigId, Wide>& records, const std::string& what);
     void readLocales(const toml::array& locales, std::vector<LocaleGroup>& groups);
     void readFiles(const toml::array& files, std::vector<IncludedFile>& out);
@@ -349,8 +350,23 @@ void Parser::readConfig(const toml::table& table) {
                             " bytes long; the launcher holds at most " + std::to_string(info->capacity - 1));
             continue;
         }
+        if (info->id == cfg::JRE_SEARCH_SEQUENCE && !searchEntriesKnown(node, value)) continue;
         addNarrow(info->id, std::move(value), key);
     }
+}
+
+// Every entry of the runtime search starts with a letter the launcher knows; it passes over any
+// other, so a mistyped one would go unnoticed until a machine lacks the runtime it stood for.
+bool Parser::searchEntriesKnown(const toml::node& node, const std::string& list) {
+    static const char kLetters[] = "ABRESYV";
+    bool ok = true;
+    for (const std::string& entry : splitAtSemicolons(list)) {
+        if (entry.empty() || (entry[0] != '\0' && std::strchr(kLetters, entry[0]))) continue;
+        error(node, "JRE_SEARCH_SEQUENCE: entry \"" + latin1ToUtf8(entry) + "\" does not start with a search letter "
+                    "(A, B or R a directory, E an environment variable, S the search path, Y or V the registry)");
+        ok = false;
+    }
+    return ok;
 }
 
 void Parser::readRecords(const toml::table& table) {

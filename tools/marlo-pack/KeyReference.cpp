@@ -52,9 +52,11 @@ const std::vector<KeyDoc> kKeyDocs = {
     {"JRE_SEARCH_SEQUENCE", kRuntime,
      "Where to look for a runtime, in order: a letter and its argument. A, B and R a runtime directory "
      "(relative to the executable; relative ones are tried once more without the version check), E an "
-     "environment variable, S the search path, Y the registry of installed runtimes."},
+     "environment variable, S the search path, Y the registry keys of Java 8 and older, V the runtimes that "
+     "current distributions register (newest first, read from their release files). For new "
+     "applications: Bjre (a bundled runtime), EJAVA_HOME, V, S."},
     {"ALLOW_PRERELEASE_JAVA", kRuntime, "Accept early-access, beta and release-candidate versions."},
-    {"REQUIRE_JDK", kRuntime, "Accept only a development kit (one with lib\\tools.jar)."},
+    {"REQUIRE_JDK", kRuntime, "Accept only a development kit (one with lib\\tools.jar; for V also one with bin\\javac.exe)."},
     {"PREFERRED_VM_TYPE", kRuntime,
      "VM library folder tried first, for example \"server\"; empty for the built-in order."},
     {"APPLICATION_ID", kRuntime,
