@@ -2,13 +2,15 @@
 # Runs every fuzz target for a number of executions (default 1,000,000) from its seeds and its
 # corpus, and prints per target the executions, the time and the coverage libFuzzer reached.
 #   scripts/fuzz.sh [RUNS] [TARGET...]     (needs a build: cmake --build --preset default)
+# MARLO_FUZZ_DIR names another folder holding the targets and their corpora (default build/fuzz),
+# for example a copy that a rebuild cannot replace during a long run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-1000000}
 shift || true
-fuzz=build/fuzz
+fuzz=${MARLO_FUZZ_DIR:-build/fuzz}
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(block_parser command_line java_version notification expand description pe_image)
+[ ${#targets[@]} -gt 0 ] || targets=(block_parser command_line java_version notification expand description pe_image vm_options release)
 printf '| %-13s | %12s | %9s | %8s | %8s |\n' target executions seconds coverage features
 printf '|---------------|--------------|-----------|----------|----------|\n'
 status=0

@@ -49,6 +49,7 @@ private:
     VmOptionsResult result_;
     bool hasReplacement_ = false, hasPrepend_ = false, hasAppend_ = false;
     std::string replacement_, prepend_, append_;
+    int includesRead_ = 0;
 };
 
 VmOptionsResult Assembly::run() {
@@ -142,6 +143,13 @@ void Assembly::includeOptions(const std::u16string& name, const std::u16string* 
         logError(u"vmoptions includes nested deeper than %d, not reading %s", kMaxIncludeDepth, expanded.c_str());
         return;
     }
+    // A file that includes itself twice would be read 2^depth times; the whole assembly reads at
+    // most so many included files.
+    if (includesRead_ >= kMaxIncludedFiles) {
+        logError(u"vmoptions includes more than %d files, not reading %s", kMaxIncludedFiles, expanded.c_str());
+        return;
+    }
+    ++includesRead_;
     std::u16string resolved = sys_.makeAbsolute(expanded, sourceFile);
     std::unique_ptr<OptionLineReader> file = sys_.openOptionsFile(resolved);
     logMessage(u"adding vmoptions from (%p) <%s> (%s)", static_cast<void*>(file.get()), resolved.c_str(),

@@ -26,6 +26,8 @@ constexpr size_t kLibraryPathBuffer = 12000;
 constexpr size_t kOptionLineBuffer = 6000;
 // Nested "-include-options" files deeper than this are not followed (a cycle would never end).
 constexpr int kMaxIncludeDepth = 16;
+// Included files read in one assembly, all depths together.
+constexpr int kMaxIncludedFiles = 64;
 
 // The launcher's own system properties, passed first.
 struct LauncherProperties {

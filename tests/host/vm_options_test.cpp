@@ -353,6 +353,20 @@ TEST_F(VmOptionsTest, SelfIncludeStopsAtTheDepthBound) {
               1);
 }
 
+TEST_F(VmOptionsTest, FilesIncludingThemselvesTwiceStopAtTheFileBound) {
+    // Unbounded, this would read the file 2^16 times.
+    fs_.files[u"C:\\app\\twice.txt"] = "-Dtwice\n-include-options twice.txt\n-include-options twice.txt\n";
+    input_.vmParameters = u"-include-options twice.txt";
+    CapturedLog log;
+    VmOptionsResult r = run();
+    EXPECT_EQ(middle(r), VmOptionList(kMaxIncludedFiles, "-Dtwice"));
+    EXPECT_EQ(std::count(fs_.opened.begin(), fs_.opened.end(), u"C:\\app\\twice.txt"), kMaxIncludedFiles);
+    const std::vector<std::string>& l = log.lines();
+    EXPECT_GE(std::count_if(l.begin(), l.end(),
+                            [](const std::string& s) { return s.find("includes more than 64 files") != std::string::npos; }),
+              1);
+}
+
 TEST_F(VmOptionsTest, ClassPathFromAllSources) {
     input_.launcherTempDir = "C:\\t\\d";
     fs_.existing = {"C:\\t\\d", "C:\\t\\d\\user", "C:\\app\\lib\\x.jar", "C:\\app\\ext"};
