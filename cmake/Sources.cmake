@@ -60,3 +60,14 @@ set(MARLO_LAUNCHER_SOURCES
   src/splash/SplashController.cpp
   src/splash/SplashWindow.cpp
 )
+
+# The packing tool's library (also built into marlo-pack.exe and the fuzz targets).
+set(MARLO_PACK_SOURCES
+  tools/marlo-pack/AppResources.cpp
+  tools/marlo-pack/Description.cpp
+  tools/marlo-pack/FileIo.cpp
+  tools/marlo-pack/KeyReference.cpp
+  tools/marlo-pack/Pack.cpp
+  tools/marlo-pack/PeImage.cpp
+  tools/marlo-pack/Resources.cpp
+)

@@ -52,19 +52,18 @@ marlo_launcher(pivok 0 pivok.rc)
 # the same sources as the Linux tool, with exceptions (toml++ reports through them), so the portable
 # core is compiled a second time for it.
 if(MARLO_SUFFIX STREQUAL "64")
-  # toml++ is header-only here; only its own folder of the host's headers is put on the path.
+  # toml++ and stb_image are header-only here; only their own folders of the host's headers are put
+  # on the path.
   set(MARLO_TOML_INCLUDE ${CMAKE_BINARY_DIR}/toml-include)
   file(MAKE_DIRECTORY ${MARLO_TOML_INCLUDE})
   file(CREATE_LINK /usr/include/toml++ ${MARLO_TOML_INCLUDE}/toml++ SYMBOLIC)
   list(TRANSFORM MARLO_CORE_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/ OUTPUT_VARIABLE MARLO_PACK_CORE_SOURCES)
+  list(TRANSFORM MARLO_PACK_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/ OUTPUT_VARIABLE marlo_pack_sources)
+  file(CREATE_LINK /usr/include/stb ${MARLO_TOML_INCLUDE}/stb SYMBOLIC)
   add_executable(marlo-pack
     ${MARLO_PACK_CORE_SOURCES}
     ${CMAKE_SOURCE_DIR}/src/diag/HostLog.cpp
-    ${CMAKE_SOURCE_DIR}/tools/marlo-pack/Description.cpp
-    ${CMAKE_SOURCE_DIR}/tools/marlo-pack/FileIo.cpp
-    ${CMAKE_SOURCE_DIR}/tools/marlo-pack/KeyReference.cpp
-    ${CMAKE_SOURCE_DIR}/tools/marlo-pack/Pack.cpp
-    ${CMAKE_SOURCE_DIR}/tools/marlo-pack/PeImage.cpp
+    ${marlo_pack_sources}
     ${CMAKE_SOURCE_DIR}/tools/marlo-pack/main.cpp)
   target_include_directories(marlo-pack PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tools/marlo-pack)
   target_include_directories(marlo-pack SYSTEM PRIVATE ${MARLO_TOML_INCLUDE})

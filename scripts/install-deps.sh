@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   openjdk-17-jdk-headless
   osslsigncode openssl xvfb xdotool
+  libstb-dev icoutils
 )
 
 # --list prints the package names, one a line, for the dependency check.

@@ -34,12 +34,21 @@
 //       milliseconds for it to end without reading the pipe, as a parent that collects the output
 //       afterwards does. Prints "exit: CODE" or "exit: timeout" (the process is then ended), then
 //       "stderr: TEXT" with what the pipe held.
+//   probe.exe file-info FILE
+//       Reads what Windows' own functions find in an executable: its version information
+//       (GetFileVersionInfoW / VerQueryValueW: "fixed-file: A.B.C.D", "fixed-product: A.B.C.D",
+//       "file-type: N" and one "string-NAME: VALUE" per known string), the number of icon groups
+//       (ExtractIconExW: "icon-groups: N"), and for the sizes 16, 32, 48 and 256 the icon
+//       "ID_SPLASH_ICON" loaded at that size (LoadImageW: "icon-N: WxH RRGGBB" with its width,
+//       height and the colour of its centre pixel).
 //
 // Output is UTF-8, one item per line as "key: value"; backslash, CR, LF and tab in values are
 // written as \\, \r, \n and \t so that multi-line texts stay on one line.
 // Exit codes: 0 success, 2 no matching window in time, 3 the dialog did not close after the
 // button press, 64 bad usage.
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -387,6 +396,66 @@ int waitGone(const Options& options) {
     return 0;
 }
 
+int fileInfo(const wchar_t* file) {
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeW(file, &ignored);
+    std::vector<unsigned char> info(size ? size : 1);
+    if (size && GetFileVersionInfoW(file, 0, size, info.data())) {
+        VS_FIXEDFILEINFO* fixed = nullptr;
+        UINT length = 0;
+        if (VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) && fixed) {
+            auto version = [](DWORD ms, DWORD ls) {
+                return std::to_wstring(HIWORD(ms)) + L"." + std::to_wstring(LOWORD(ms)) + L"." +
+                       std::to_wstring(HIWORD(ls)) + L"." + std::to_wstring(LOWORD(ls));
+            };
+            printItem("fixed-file", version(fixed->dwFileVersionMS, fixed->dwFileVersionLS));
+            printItem("fixed-product", version(fixed->dwProductVersionMS, fixed->dwProductVersionLS));
+            printItem("file-type", std::to_wstring(fixed->dwFileType));
+        }
+        for (const wchar_t* name : {L"CompanyName", L"FileDescription", L"FileVersion", L"InternalName",
+                                    L"LegalCopyright", L"OriginalFilename", L"ProductName", L"ProductVersion"}) {
+            wchar_t* value = nullptr;
+            std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+            if (VerQueryValueW(info.data(), query.c_str(), reinterpret_cast<void**>(&value), &length) && value)
+                printItem(("string-" + std::string(name, name + wcslen(name))).c_str(), value);
+        }
+    } else {
+        printItem("version-info", L"none (error " + std::to_wstring(GetLastError()) + L")");
+    }
+    printItem("icon-groups", std::to_wstring(ExtractIconExW(file, -1, nullptr, nullptr, 0)));
+    HMODULE module = LoadLibraryExW(file, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    for (int side : {16, 32, 48, 256}) {
+        HICON icon = module ? static_cast<HICON>(LoadImageW(module, L"ID_SPLASH_ICON", IMAGE_ICON, side, side, 0)) : nullptr;
+        std::wstring text = L"none";
+        ICONINFO iconInfo{};
+        if (icon && GetIconInfo(icon, &iconInfo)) {
+            BITMAP bitmap{};
+            GetObjectW(iconInfo.hbmColor, sizeof bitmap, &bitmap);
+            BITMAPINFO header{};
+            header.bmiHeader.biSize = sizeof header.bmiHeader;
+            header.bmiHeader.biWidth = bitmap.bmWidth;
+            header.bmiHeader.biHeight = -bitmap.bmHeight;
+            header.bmiHeader.biPlanes = 1;
+            header.bmiHeader.biBitCount = 32;
+            std::vector<DWORD> pixels(static_cast<size_t>(bitmap.bmWidth) * static_cast<size_t>(bitmap.bmHeight));
+            HDC dc = GetDC(nullptr);
+            GetDIBits(dc, iconInfo.hbmColor, 0, static_cast<UINT>(bitmap.bmHeight), pixels.data(), &header, DIB_RGB_COLORS);
+            ReleaseDC(nullptr, dc);
+            DWORD centre = pixels.empty() ? 0 : pixels[static_cast<size_t>(bitmap.bmHeight / 2) * static_cast<size_t>(bitmap.bmWidth) +
+                                                      static_cast<size_t>(bitmap.bmWidth / 2)];
+            wchar_t colour[8];
+            swprintf(colour, 8, L"%06lX", static_cast<unsigned long>(centre & 0xFFFFFF));
+            text = std::to_wstring(bitmap.bmWidth) + L"x" + std::to_wstring(bitmap.bmHeight) + L" " + colour;
+            DeleteObject(iconInfo.hbmColor);
+            DeleteObject(iconInfo.hbmMask);
+        }
+        if (icon) DestroyIcon(icon);
+        printItem(("icon-" + std::to_string(side)).c_str(), text);
+    }
+    if (module) FreeLibrary(module);
+    return 0;
+}
+
 int usage() {
     writeOut(
         "usage: probe wait-box [--title TEXT] [--exe NAME] [--timeout MS] [--no-press]\n"
@@ -396,7 +465,8 @@ int usage() {
         "                         [--shot FILE]\n"
         "       probe wait-gone --class NAME [--pid PID] [--exe NAME] [--timeout MS]\n"
         "       probe run-show SHOW MS COMMANDLINE\n"
-        "       probe stderr-pipe MS COMMANDLINE\n");
+        "       probe stderr-pipe MS COMMANDLINE\n"
+        "       probe file-info FILE\n");
     return kExitUsage;
 }
 
@@ -519,6 +589,10 @@ int wmain(int argc, wchar_t** argv) {
         DWORD timeoutMs = 0;
         if (argc != 4 || !parseNumber(argv[2], &timeoutMs)) return usage();
         return stderrPipe(timeoutMs, argv[3]);
+    }
+    if (command == L"file-info") {
+        if (argc != 3) return usage();
+        return fileInfo(argv[2]);
     }
     if (command == L"run-show") {
         DWORD show = 0, timeoutMs = 0;

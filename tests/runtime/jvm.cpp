@@ -829,6 +829,26 @@ void fillTables() {
     javaVm.functions = &invokeTable;
 }
 
+// What the process's manifest set, as the system reports it to code running in the process: the
+// ANSI code page, the thread's DPI awareness (-1 when the system cannot tell) and whether long
+// paths are enabled for it (-1 likewise).
+std::string processSettings() {
+    int awareness = -1, longPaths = -1;
+    using GetContext = HANDLE(WINAPI*)();
+    using AwarenessOf = int(WINAPI*)(HANDLE);
+    HMODULE user = GetModuleHandleW(L"user32.dll");
+    auto getContext = user ? reinterpret_cast<GetContext>(reinterpret_cast<void (*)()>(GetProcAddress(user, "GetThreadDpiAwarenessContext"))) : nullptr;
+    auto awarenessOf =
+        user ? reinterpret_cast<AwarenessOf>(reinterpret_cast<void (*)()>(GetProcAddress(user, "GetAwarenessFromDpiAwarenessContext"))) : nullptr;
+    if (getContext && awarenessOf) awareness = awarenessOf(getContext());
+    using LongPaths = BOOLEAN(WINAPI*)();
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    auto longPathsEnabled = ntdll ? reinterpret_cast<LongPaths>(reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "RtlAreLongPathsEnabled"))) : nullptr;
+    if (longPathsEnabled) longPaths = longPathsEnabled() ? 1 : 0;
+    return "\"acp\":" + std::to_string(GetACP()) + ",\"dpiAwareness\":" + std::to_string(awareness) +
+           ",\"longPaths\":" + std::to_string(longPaths);
+}
+
 }  // namespace
 
 extern "C" JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* argsPointer) {
@@ -866,7 +886,7 @@ extern "C" JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, vo
     std::u16string directory(reinterpret_cast<const char16_t*>(cwd), cwdLength < 4096 ? cwdLength : 0);
     v.record.line("{\"event\":\"create\",\"version\":" + std::to_string(args->version) + ",\"ignoreUnrecognized\":" +
                   (args->ignoreUnrecognized ? "true" : "false") + ",\"cwd\":" + jsonString(utf16ToUtf8(directory)) +
-                  ",\"options\":" + options + "]}");
+                  ",\"options\":" + options + "]," + processSettings() + "}");
     if (v.scenario.createFails) return JNI_ERR;
 
     v.worlds.push_back(buildClasses(v.scenario));

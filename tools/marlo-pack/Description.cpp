@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <optional>
 
 #include "FileIo.h"
 #include "KeyReference.h"
@@ -153,12 +154,19 @@ private:
     void readLocales(const toml::array& locales, std::vector<LocaleGroup>& groups);
     void readFiles(const toml::array& files, std::vector<IncludedFile>& out);
     void readChoice(const toml::node& node, const char* key, const char* first, const char* second, std::string& out);
+    bool readSourceFile(const toml::node& node, const std::string& what, std::string& out);
+    bool readText(const toml::node& node, const std::string& what, std::string& out);
+    void unknownKey(const toml::key& key, const std::string& table, const std::vector<std::string>& known);
+    void readIdentity(const toml::table& table, IdentitySettings& out);
+    void readManifest(const toml::table& table, ManifestSettings& out);
+    void readSplash(const toml::table& table, AppResources& out);
 
     std::string path_;
     std::filesystem::path baseDir_;
     std::vector<Diagnostic>& errors_;
     std::map<ConfigId, Narrow> narrow_;
     uint64_t fileBytes_ = 0;
+    uint32_t splashWidth_ = 0, splashHeight_ = 0;
 };
 
 const toml::table* Parser::tableOf(const toml::node& node, const std::string& what) {
@@ -516,6 +524,148 @@ void Parser::readChoice(const toml::node& node, const char* key, const char* fir
     }
 }
 
+bool Parser::readSourceFile(const toml::node& node, const std::string& what, std::string& out) {
+    const auto* s = node.as_string();
+    if (!s) {
+        typeError(node, what, "a file name (string)");
+        return false;
+    }
+    std::filesystem::path source(s->get());
+    if (source.is_relative()) source = baseDir_ / source;
+    std::string why;
+    if (!readFileBytes(source.string(), out, 64u << 20, &why)) {
+        error(node, what + ": cannot read '" + s->get() + "': " + why);
+        return false;
+    }
+    return true;
+}
+
+bool Parser::readText(const toml::node& node, const std::string& what, std::string& out) {
+    const auto* s = node.as_string();
+    if (!s) {
+        typeError(node, what, "a string");
+        return false;
+    }
+    std::u16string wide;
+    if (!utf8ToUtf16(s->get(), wide)) {
+        error(node, what + ": not valid UTF-8");
+        return false;
+    }
+    // The version resource counts its size in 16 bits.
+    if (wide.size() > 1000) {
+        error(node, what + ": at most 1000 characters");
+        return false;
+    }
+    if (wide.find(u'\0') != std::u16string::npos) {
+        error(node, what + ": contains a NUL character");
+        return false;
+    }
+    out = s->get();
+    return true;
+}
+
+void Parser::unknownKey(const toml::key& key, const std::string& table, const std::vector<std::string>& known) {
+    std::string nearest = nearestName(key.str(), known);
+    std::string list;
+    for (size_t i = 0; i < known.size(); ++i) list += (i ? ", " : "") + known[i];
+    error(key, "unknown key '" + std::string(key.str()) + "' in [" + table + "]" +
+                   (nearest.empty() ? " (expected " + list + ")" : " (did you mean " + nearest + "?)"));
+}
+
+void Parser::readIdentity(const toml::table& table, IdentitySettings& out) {
+    static const std::vector<std::string> kKeys = {"icon", "version", "product_name", "company", "file_description",
+                                                   "copyright", "original_filename", "internal_name"};
+    for (auto&& [key, node] : table) {
+        const std::string k(key.str());
+        if (k == "icon") {
+            std::string bytes, why;
+            if (!readSourceFile(node, "icon", bytes)) continue;
+            if (!checkIconFile(bytes, &why)) {
+                error(node, "icon '" + std::string(node.as_string()->get()) + "': " + why);
+                continue;
+            }
+            out.icon = std::move(bytes);
+        } else if (k == "version") {
+            const auto* s = node.as_string();
+            std::string why;
+            if (!s) {
+                typeError(node, "version", "a string like \"1.2.3\"");
+            } else if (!parseVersionText(s->get(), out.version, &why)) {
+                error(node, "version \"" + s->get() + "\": " + why);
+            } else {
+                out.hasVersionInfo = true;
+            }
+        } else if (std::find(kKeys.begin(), kKeys.end(), k) != kKeys.end()) {
+            std::string text;
+            if (!readText(node, k, text)) continue;
+            std::optional<std::string>* field = k == "product_name" ? &out.productName
+                                              : k == "company" ? &out.company
+                                              : k == "file_description" ? &out.fileDescription
+                                              : k == "copyright" ? &out.copyright
+                                              : k == "original_filename" ? &out.originalFilename
+                                                                         : &out.internalName;
+            *field = text;
+            out.hasVersionInfo = true;
+        } else {
+            unknownKey(key, "identity", kKeys);
+        }
+    }
+}
+
+void Parser::readManifest(const toml::table& table, ManifestSettings& out) {
+    static const std::vector<std::string> kKeys = {"dpi_awareness", "utf8_code_page", "long_path_aware",
+                                                   "execution_level"};
+    out.present = true;
+    for (auto&& [key, node] : table) {
+        const std::string k(key.str());
+        if (k == "dpi_awareness" || k == "execution_level") {
+            const bool dpi = k == "dpi_awareness";
+            const std::vector<std::string> values =
+                dpi ? std::vector<std::string>{"unaware", "system", "per-monitor", "per-monitor-v2"}
+                    : std::vector<std::string>{"asInvoker", "highestAvailable", "requireAdministrator"};
+            const auto* s = node.as_string();
+            if (s && (dpi ? isDpiAwareness(s->get()) : isExecutionLevel(s->get()))) {
+                (dpi ? out.dpiAwareness : out.executionLevel) = s->get();
+                continue;
+            }
+            std::string list;
+            for (size_t i = 0; i < values.size(); ++i) list += (i ? ", " : "") + values[i];
+            if (!s) {
+                typeError(node, k, ("one of " + list).c_str());
+                continue;
+            }
+            std::string nearest = nearestName(s->get(), values);
+            error(node, k + ": expected one of " + list + ", found \"" + s->get() + "\"" +
+                            (nearest.empty() ? std::string() : " (did you mean \"" + nearest + "\"?)"));
+        } else if (k == "utf8_code_page" || k == "long_path_aware") {
+            const auto* b = node.as_boolean();
+            if (!b) {
+                typeError(node, k, "a boolean (true or false)");
+                continue;
+            }
+            (k == "utf8_code_page" ? out.utf8CodePage : out.longPathAware) = b->get();
+        } else {
+            unknownKey(key, "manifest", kKeys);
+        }
+    }
+}
+
+void Parser::readSplash(const toml::table& table, AppResources& out) {
+    for (auto&& [key, node] : table) {
+        if (key.str() != "image") {
+            unknownKey(key, "splash", {"image"});
+            continue;
+        }
+        std::string bytes, why;
+        if (!readSourceFile(node, "splash image", bytes)) continue;
+        if (!checkSplashImage(bytes, splashWidth_, splashHeight_, &why)) {
+            error(node, "splash image '" + std::string(node.as_string()->get()) + "': " + why);
+            continue;
+        }
+        out.splashImage = std::move(bytes);
+    }
+}
+
 void Parser::run(const toml::table& root, Description& out) {
     const toml::array* files = nullptr;
     for (auto&& [key, node] : root) {
@@ -539,9 +689,16 @@ void Parser::run(const toml::table& root, Description& out) {
         } else if (k == "files") {
             files = arrayOfTables(node, "files");
             if (files) readFiles(*files, out.files);
+        } else if (k == "identity") {
+            if (const toml::table* t = tableOf(node, "identity")) readIdentity(*t, out.resources.identity);
+        } else if (k == "manifest") {
+            if (const toml::table* t = tableOf(node, "manifest")) readManifest(*t, out.resources.manifest);
+        } else if (k == "splash") {
+            if (const toml::table* t = tableOf(node, "splash")) readSplash(*t, out.resources);
         } else {
             error(key, "unknown key '" + std::string(k) +
-                           "' (expected launcher, arch, [config], [records], [wide], [[locale]], [[files]])");
+                           "' (expected launcher, arch, [config], [records], [wide], [[locale]], [[files]], "
+                           "[identity], [manifest], [splash])");
         }
     }
 
@@ -563,6 +720,11 @@ void Parser::run(const toml::table& root, Description& out) {
         if (count != narrow_.end() && atoiRule(count->second.value.c_str()) != 0)
             error(count->second.where, "INCLUDED_FILE_COUNT is derived from [[files]]; without [[files]] it can "
                                        "only be 0");
+    }
+    // The native splash window takes its size from the image unless the description gives one.
+    if (!out.resources.splashImage.empty() && out.launcher == "marlo") {
+        narrow_.insert({cfg::SPLASH_WIDTH, {std::to_string(splashWidth_), {}}});
+        narrow_.insert({cfg::SPLASH_HEIGHT, {std::to_string(splashHeight_), {}}});
     }
     for (const DefaultText& message : kDefaultMessages) narrow_.insert({message.id, {message.text, {}}});
     narrow_.insert({cfg::LAUNCHER_FLAVOR, {std::string(1, kBrennFlavor), {}}});

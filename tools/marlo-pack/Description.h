@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "AppResources.h"
 #include "config/ConfigBlock.h"
 
 namespace marlo::pack {
@@ -28,6 +29,7 @@ struct Description {
     // group's records sorted by id. buildValue is left to the packer.
     BlockContents contents;
     std::vector<IncludedFile> files;  // contents read from the [[files]] sources
+    AppResources resources;           // [identity], [manifest] and [splash]
 };
 
 // Reads and checks a description. path names the file in errors; relative [[files]] sources are

@@ -12,6 +12,7 @@
 #include "FileIo.h"
 #include "KeyReference.h"
 #include "PeImage.h"
+#include "Resources.h"
 #include "config/LauncherConfig.h"
 
 namespace marlo::pack {
@@ -160,7 +161,8 @@ std::string toolDirectory() {
 }
 
 bool buildPackedImage(const std::string& launcherImage, const std::string& launcherName, BlockContents contents,
-                      const std::vector<IncludedFile>& files, std::string& out, std::vector<Diagnostic>& errors) {
+                      const std::vector<IncludedFile>& files, std::string& out, std::vector<Diagnostic>& errors,
+                      const AppResources& resources, const std::string& outputName) {
     PeLayout layout;
     std::string why;
     if (!parsePeImage(launcherImage, layout, &why)) {
@@ -169,12 +171,31 @@ bool buildPackedImage(const std::string& launcherImage, const std::string& launc
     }
     contents.buildValue = kPackBuildValue;
     std::string block = writeConfigBlock(contents, files);
-    if (uint64_t{layout.endOfSections} + block.size() > kMaxImageSize) {
+    std::string sections = stripToSections(launcherImage, layout);
+    if (resources.any()) {
+        ResourceList list;
+        std::string rewritten;
+        if (!readResources(sections, list, &why)) {
+            errors.push_back({"", 0, 0, launcherName + ": its resources cannot be read (" + why + ")"});
+            return false;
+        }
+        // Launchers with the native splash window carry its bitmap.
+        const bool nativeSplash =
+            findResource(list, ResourceKey::number(rt::kBitmap), ResourceKey::number(10000)) != nullptr;
+        if (!applyAppResources(list, resources, nativeSplash, outputName, &why) ||
+            !replaceResources(sections, list, rewritten, &why)) {
+            errors.push_back({"", 0, 0, launcherName + ": cannot write the application's resources (" + why + ")"});
+            return false;
+        }
+        sections = std::move(rewritten);
+    }
+    if (uint64_t{sections.size()} + block.size() > kMaxImageSize) {
         errors.push_back({"", 0, 0, "the packed executable would be larger than 2 GiB"});
         return false;
     }
-    out = stripToSections(launcherImage, layout);
+    out = std::move(sections);
     out += block;
+    if (resources.any()) updatePeChecksum(out);
     return true;
 }
 
@@ -202,7 +223,9 @@ bool packApplication(const PackRequest& request, std::vector<Diagnostic>& errors
         return false;
     }
     std::string packed;
-    if (!buildPackedImage(image, launcherPath, std::move(description.contents), description.files, packed, errors))
+    const std::string outputName = std::filesystem::path(request.output).filename().string();
+    if (!buildPackedImage(image, launcherPath, std::move(description.contents), description.files, packed, errors,
+                          description.resources, outputName))
         return false;
     if (request.checkOnly) return true;
     std::string why;
@@ -280,8 +303,48 @@ bool dumpApplication(const DumpRequest& request, std::string& description, std::
             listFiles = true;
         }
     }
+    // The application's own resources; the icon and the splash image as files beside the others.
+    ResourceList resources;
+    std::string why;
+    if (!readResources(image, resources, &why)) warnings.push_back("resources not read: " + why);
+    AppResources app = readAppResources(resources);
+    std::string iconPath, imagePath;
+    if (!app.identity.icon.empty() || !app.splashImage.empty()) {
+        if (request.filesDir.empty()) {
+            notes.push_back("The icon and the splash image are not extracted; dump with --files-dir to keep them.");
+        } else {
+            std::error_code ec;
+            std::filesystem::path dir = std::filesystem::absolute(request.filesDir, ec);
+            if (ec) dir = request.filesDir;
+            std::filesystem::path base = request.output.empty()
+                                             ? std::filesystem::current_path(ec)
+                                             : std::filesystem::absolute(request.output, ec).parent_path();
+            std::filesystem::create_directories(dir, ec);
+            auto writeOut = [&](const std::string& name, const std::string& bytes, std::string& source) {
+                for (const ListedFile& file : listed)
+                    if (includedNameKey(file.name) == includedNameKey(name)) {
+                        errors.push_back({request.executable, 0, 0, "an included file is named " + name +
+                                                                      " as well; dump into another --files-dir"});
+                        return false;
+                    }
+                std::filesystem::path target = dir / name;
+                if (!writeFileAtomically(target.string(), bytes, &why)) {
+                    errors.push_back({target.string(), 0, 0, "cannot write " + name + ": " + why});
+                    return false;
+                }
+                std::filesystem::path relative = std::filesystem::proximate(target.lexically_normal(), base, ec);
+                source = (ec ? target : relative).generic_string();
+                return true;
+            };
+            if (!app.identity.icon.empty() && !writeOut("app-icon.ico", app.identity.icon, iconPath)) return false;
+            if (!app.splashImage.empty() &&
+                !writeOut(std::string("app-splash.") + imageExtension(app.splashImage), app.splashImage, imagePath))
+                return false;
+        }
+    }
     description = formatDescription(contents, archForMachine(layout.machine), listFiles ? &listed : nullptr, notes,
-                                    &warnings);
+                                    &warnings) +
+                  formatAppResources(app, iconPath, imagePath);
     return true;
 }
 

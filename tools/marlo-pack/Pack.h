@@ -22,8 +22,11 @@ std::string toolDirectory();
 // The launcher image cut after its last section (an old block, a certificate table and the like
 // dropped, the certificate entry zeroed) with the block of contents and files appended.
 // launcherName names the image in errors.
+// With resources that change anything, the launcher's resource section is rewritten first and the
+// checksum of the result is set; outputName is the packed file's name (for its version information).
 bool buildPackedImage(const std::string& launcherImage, const std::string& launcherName, BlockContents contents,
-                      const std::vector<IncludedFile>& files, std::string& out, std::vector<Diagnostic>& errors);
+                      const std::vector<IncludedFile>& files, std::string& out, std::vector<Diagnostic>& errors,
+                      const AppResources& resources = {}, const std::string& outputName = {});
 
 struct PackRequest {
     std::string description;

@@ -1,12 +1,10 @@
 # The packing tool: a library (shared with the host tests) and the command.
-add_library(marlo_pack_lib STATIC
-  ${CMAKE_SOURCE_DIR}/tools/marlo-pack/Description.cpp
-  ${CMAKE_SOURCE_DIR}/tools/marlo-pack/FileIo.cpp
-  ${CMAKE_SOURCE_DIR}/tools/marlo-pack/KeyReference.cpp
-  ${CMAKE_SOURCE_DIR}/tools/marlo-pack/Pack.cpp
-  ${CMAKE_SOURCE_DIR}/tools/marlo-pack/PeImage.cpp)
+list(TRANSFORM MARLO_PACK_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/ OUTPUT_VARIABLE marlo_pack_sources)
+add_library(marlo_pack_lib STATIC ${marlo_pack_sources})
 target_link_libraries(marlo_pack_lib PUBLIC marlo_core tomlplusplus::tomlplusplus)
 target_include_directories(marlo_pack_lib PUBLIC ${CMAKE_SOURCE_DIR}/tools/marlo-pack)
+# stb_image (header-only) decodes splash images.
+marlo_require_path(/usr/include/stb/stb_image.h libstb-dev "stb_image.h")
 target_compile_options(marlo_pack_lib PRIVATE ${MARLO_WARNINGS})
 
 add_executable(marlo-pack ${CMAKE_SOURCE_DIR}/tools/marlo-pack/main.cpp)
