@@ -93,7 +93,8 @@ if(MARLO_FUZZ)
     add_test(NAME fuzz.block_parser
              COMMAND ${CMAKE_BINARY_DIR}/fuzz/fuzz_block_parser -max_total_time=30 -rss_limit_mb=1024
                      ${CMAKE_BINARY_DIR}/fuzz/corpus ${CMAKE_SOURCE_DIR}/tests/fuzz/seeds)
-    foreach(target command_line java_version notification expand description pe_image vm_options release)
+    foreach(target command_line java_version notification expand description pe_image vm_options release resources
+                   app_resources)
       file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz/corpus-${target})
       add_test(NAME fuzz.${target}
                COMMAND ${CMAKE_BINARY_DIR}/fuzz/fuzz_${target} -max_total_time=10 -rss_limit_mb=1024

@@ -10,7 +10,8 @@ runs=${1:-1000000}
 shift || true
 fuzz=${MARLO_FUZZ_DIR:-build/fuzz}
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(block_parser command_line java_version notification expand description pe_image vm_options release)
+[ ${#targets[@]} -gt 0 ] || targets=(block_parser command_line java_version notification expand description pe_image vm_options release resources
+  app_resources)
 printf '| %-13s | %12s | %9s | %8s | %8s |\n' target executions seconds coverage features
 printf '|---------------|--------------|-----------|----------|----------|\n'
 status=0

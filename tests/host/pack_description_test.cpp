@@ -168,6 +168,12 @@ struct BadCase {
 TEST(PackValidation, BadDescriptionsAreReportedWithTheirPosition) {
     ScratchDir dir;
     writeFile(dir / "data.bin", "data");
+    writeFile(dir / "empty.ico", std::string("\0\0\1\0\0\0", 6));
+    // One image of 100 bytes at offset 22 in a file of 22 bytes.
+    writeFile(dir / "outside.ico", std::string("\0\0\1\0\1\0\x10\x10\0\0\1\0\x20\0\x64\0\0\0\x16\0\0\0", 22));
+    // A PNG whose first chunk after the header claims 2 GiB.
+    writeFile(dir / "claims.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10\0\0\0\x10\x08\x06\0\0\0"
+                                              "\0\0\0\0\x7f\xff\xff\xf0IDAT", 41));
     const BadCase cases[] = {
         {"[config]\nMAIN_CLAS = \"x\"\n", 2, 1, "unknown configuration name 'MAIN_CLAS'"},
         {"[config]\n9999 = \"x\"\n", 2, 1, "numbered records belong in [records]"},
@@ -226,6 +232,28 @@ TEST(PackValidation, BadDescriptionsAreReportedWithTheirPosition) {
         // Without [[files]] the launcher would read the block's padding as file data.
         {"[config]\nINCLUDED_FILE_COUNT = 2\n", 2, 1, "without [[files]] it can only be 0"},
         {"[records]\n\"2002\" = \" 1\"\n", 2, 1, "without [[files]] it can only be 0"},
+        // The application's own resources.
+        {"[identity]\nicon = \"data.bin\"\n", 2, 8, "icon 'data.bin': neither an icon file (.ico) nor a PNG"},
+        {"[identity]\nicon = \"missing.ico\"\n", 2, 8, "icon: cannot read 'missing.ico'"},
+        {"[identity]\nicon = \"empty.ico\"\n", 2, 8, "an icon file without images"},
+        {"[identity]\nicon = \"outside.ico\"\n", 2, 8, "image 1 of the icon file lies outside the file"},
+        // Found by fuzzing: the image decoder allocated what a chunk's length claimed.
+        {"[identity]\nicon = \"claims.png\"\n", 2, 8, "a PNG file that is cut short or damaged"},
+        {"[splash]\nimage = \"claims.png\"\n", 2, 9, "splash image 'claims.png': a PNG file that is cut short"},
+        {"[splash]\nimage = \"data.bin\"\n", 2, 9, "neither a PNG nor a BMP image"},
+        {"[splash]\nimages = \"data.bin\"\n", 2, 1, "unknown key 'images' in [splash] (did you mean image?)"},
+        {"[identity]\nversion = \"1.x\"\n", 2, 11, "version \"1.x\": expected 1 to 4 numbers separated by dots"},
+        {"[identity]\nversion = \"1.2.3.4.5\"\n", 2, 11, "at most four numbers"},
+        {"[identity]\nversion = \"70000\"\n", 2, 11, "each number is at most 65535"},
+        {"[identity]\nversion = 1\n", 2, 11, "version: expected a string like \"1.2.3\""},
+        {"[identity]\ncompany = \"a\\u0000b\"\n", 2, 11, "company: contains a NUL character"},
+        {"[identity]\nproduct = \"x\"\n", 2, 1, "unknown key 'product' in [identity]"},
+        {"[manifest]\ndpi_awareness = \"permonitor\"\n", 2, 17,
+         "dpi_awareness: expected one of unaware, system, per-monitor, per-monitor-v2, found \"permonitor\" (did you "
+         "mean \"per-monitor\"?)"},
+        {"[manifest]\nexecution_level = \"admin\"\n", 2, 19, "expected one of asInvoker, highestAvailable"},
+        {"[manifest]\nutf8_code_page = \"yes\"\n", 2, 18, "utf8_code_page: expected a boolean"},
+        {"[manifest]\nuac = true\n", 2, 1, "unknown key 'uac' in [manifest]"},
     };
     const std::string path = (dir / "bad.toml").string();
     for (const BadCase& c : cases) {

@@ -79,6 +79,19 @@ bool pngSize(const std::string& bytes, uint32_t& width, uint32_t& height) {
     return width > 0 && height > 0;
 }
 
+// Every chunk of a PNG lies inside the file, up to its IEND. The decoder allocates what a chunk's
+// length field claims before it reads the chunk, so a small file must not claim gigabytes.
+bool pngChunksFit(const std::string& bytes) {
+    size_t at = 8;
+    while (at + 12 <= bytes.size()) {
+        const uint64_t length = getBig32(bytes, at);
+        if (length > 0x7FFFFFFF || length > bytes.size() - at - 12) return false;
+        if (std::memcmp(bytes.data() + at + 4, "IEND", 4) == 0) return true;
+        at += 12 + static_cast<size_t>(length);
+    }
+    return false;
+}
+
 // One image of an icon: the fields of its directory entry and its data.
 struct IconImage {
     uint8_t width = 0, height = 0, colors = 0;
@@ -91,6 +104,7 @@ bool parseIcon(const std::string& bytes, std::vector<IconImage>& images, std::st
     if (isPng(bytes)) {
         uint32_t width = 0, height = 0;
         if (!pngSize(bytes, width, height)) return fail(why, "a PNG file without a readable image header");
+        if (!pngChunksFit(bytes)) return fail(why, "a PNG file that is cut short or damaged");
         if (width > 256 || height > 256) return fail(why, "an icon is at most 256 x 256 pixels; this PNG is " +
                                                                std::to_string(width) + " x " + std::to_string(height));
         IconImage image;
@@ -120,7 +134,7 @@ bool parseIcon(const std::string& bytes, std::vector<IconImage>& images, std::st
             return fail(why, "image " + std::to_string(i + 1) + " of the icon file lies outside the file");
         image.data = bytes.substr(offset, size);
         const bool bitmap = image.data.size() >= 40 && get32(image.data, 0) == 40;
-        if (!bitmap && !isPng(image.data))
+        if (!bitmap && !(isPng(image.data) && pngChunksFit(image.data)))
             return fail(why, "image " + std::to_string(i + 1) + " of the icon file is neither a bitmap nor a PNG");
         images.push_back(std::move(image));
     }
@@ -377,6 +391,7 @@ struct Pixels {
 bool decodeImage(const std::string& bytes, Pixels& out, std::string* why) {
     if (!isPng(bytes) && !isBmp(bytes)) return fail(why, "neither a PNG nor a BMP image");
     if (bytes.size() > 0x7FFFFFFF) return fail(why, "image file too large");
+    if (isPng(bytes) && !pngChunksFit(bytes)) return fail(why, "a PNG file that is cut short or damaged");
     int width = 0, height = 0, channels = 0;
     // The size first, so that a huge image is refused before it is decoded.
     if (!stbi_info_from_memory(reinterpret_cast<const stbi_uc*>(bytes.data()), static_cast<int>(bytes.size()), &width,
@@ -472,6 +487,15 @@ bool parseVersionText(const std::string& text, uint16_t out[4], std::string* why
         ++i;
     }
     for (size_t k = 0; k < 4; ++k) out[k] = static_cast<uint16_t>(parts[k]);
+    return true;
+}
+
+bool checkVersionString(const std::string& utf8, std::string* why) {
+    std::u16string wide;
+    if (!utf8ToUtf16(utf8, wide)) return fail(why, "not valid UTF-8");
+    // The version resource counts its size in 16 bits.
+    if (wide.size() > 1000) return fail(why, "at most 1000 characters");
+    if (wide.find(u'\0') != std::u16string::npos) return fail(why, "contains a NUL character");
     return true;
 }
 

@@ -42,6 +42,8 @@ struct AppResources {
 // The checks the description reader applies, each with a reason on failure.
 bool checkIconFile(const std::string& bytes, std::string* why);
 bool parseVersionText(const std::string& text, uint16_t out[4], std::string* why);
+// A text of the version information: UTF-8 without NUL, at most 1000 UTF-16 units.
+bool checkVersionString(const std::string& utf8, std::string* why);
 bool isDpiAwareness(const std::string& value);
 bool isExecutionLevel(const std::string& value);
 // PNG or BMP that decodes; width and height of it.

@@ -546,18 +546,9 @@ bool Parser::readText(const toml::node& node, const std::string& what, std::stri
         typeError(node, what, "a string");
         return false;
     }
-    std::u16string wide;
-    if (!utf8ToUtf16(s->get(), wide)) {
-        error(node, what + ": not valid UTF-8");
-        return false;
-    }
-    // The version resource counts its size in 16 bits.
-    if (wide.size() > 1000) {
-        error(node, what + ": at most 1000 characters");
-        return false;
-    }
-    if (wide.find(u'\0') != std::u16string::npos) {
-        error(node, what + ": contains a NUL character");
+    std::string why;
+    if (!checkVersionString(s->get(), &why)) {
+        error(node, what + ": " + why);
         return false;
     }
     out = s->get();

@@ -148,6 +148,10 @@ private:
             if (offset > section_.rawSize || dataSize > section_.rawSize - offset ||
                 section_.rawOffset + offset + dataSize > image_.size())
                 return fail(why, "resource data lies outside the resource section");
+            // Entries may share data, but not beyond what the section holds: otherwise a small
+            // file could name the same megabytes thousands of times.
+            dataBytes_ += dataSize;
+            if (dataBytes_ > section_.rawSize) return fail(why, "resource data entries overlap beyond the section's size");
             r.data = image_.substr(section_.rawOffset + offset, dataSize);
             out.push_back(std::move(r));
             if (out.size() > kMaxResources) return fail(why, "implausibly many resources");
@@ -159,6 +163,7 @@ private:
     const Section& section_;
     uint64_t base_ = 0;
     uint64_t size_ = 0;
+    uint64_t dataBytes_ = 0;
 };
 
 const Section* sectionAt(const Headers& h, uint32_t rva, size_t* index) {
@@ -349,15 +354,25 @@ bool replaceResources(const std::string& image, const ResourceList& resources, s
     // Only the base relocations may follow: nothing refers to where they lie but their directory.
     const uint32_t relocRva = h.directoryRva(image, kRelocationDirectory);
     const bool relocFollows = index + 2 == h.sections.size();
-    if (index + 1 < h.sections.size() && !(relocFollows && relocRva == h.sections[index + 1].virtualAddress))
+    if (index + 1 < h.sections.size() &&
+        !(relocFollows && relocRva != 0 && relocRva == h.sections[index + 1].virtualAddress))
         return fail(why, "the resource section is followed by sections other than the relocations");
-    if (h.fileAlignment == 0 || h.sectionAlignment == 0) return fail(why, "the image has no section alignment");
+    auto powerOfTwo = [](uint32_t v) { return v != 0 && (v & (v - 1)) == 0; };
+    if (!powerOfTwo(h.fileAlignment) || h.fileAlignment > 0x10000 || !powerOfTwo(h.sectionAlignment) ||
+        h.sectionAlignment > 0x1000000 || h.sectionAlignment < h.fileAlignment)
+        return fail(why, "the image's section or file alignment is not a plausible one");
+    // The headers are rewritten in place: they must lie before the resource section's data.
+    if (rsrc.rawOffset < h.sections.back().header + 40) return fail(why, "the resource section's data overlaps the headers");
     const Section& last = h.sections.back();
     if (uint64_t{last.rawOffset} + last.rawSize != image.size())
         return fail(why, "data follows the last section");
     if (rsrc.rawOffset == 0 || uint64_t{rsrc.rawOffset} + rsrc.rawSize > image.size())
         return fail(why, "the resource section has no data in the file");
 
+    uint64_t total = 0;
+    for (const Resource& r : resources) total += 64 + r.data.size() + 2 * (r.type.name.size() + r.name.name.size());
+    if (uint64_t{rsrc.virtualAddress} + total + 2 * uint64_t{h.sectionAlignment} > 0x7FFFFFFF)
+        return fail(why, "the resources would not fit the image");
     std::string tree = buildTree(resources, rsrc.virtualAddress);
     const uint32_t treeSize = static_cast<uint32_t>(tree.size());
     const uint32_t rawSize = alignUp(treeSize, h.fileAlignment);
@@ -371,6 +386,8 @@ bool replaceResources(const std::string& image, const ResourceList& resources, s
     if (relocFollows) {
         const Section& reloc = h.sections[index + 1];
         const uint32_t newRva = alignUp(virtualEnd, h.sectionAlignment);
+        if (uint64_t{newRva} + std::max(reloc.virtualSize, reloc.rawSize) + h.sectionAlignment > 0x7FFFFFFF)
+            return fail(why, "the relocations would not fit the image");
         const uint32_t newOffset = static_cast<uint32_t>(out.size());
         out += image.substr(reloc.rawOffset, reloc.rawSize);
         put32(out, reloc.header + 12, newRva);

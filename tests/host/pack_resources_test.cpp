@@ -1,0 +1,143 @@
+// The resource section writer: what it writes reads back, the sections and headers after it stay
+// consistent, and images it cannot rewrite safely are refused with a reason.
+#include <gtest/gtest.h>
+
+#include "AppResources.h"
+#include "PeImage.h"
+#include "Resources.h"
+#include "pack_test_support.h"
+
+namespace marlo {
+namespace {
+
+using namespace packtest;
+using namespace pack;
+
+// A small x64 program with a manifest, a named icon group and RCDATA, its relocations after them
+// (the resource fuzzer's seed): .rsrc at RVA 0x8000 (file 0x1000), .reloc at 0x9000 (file 0x1200).
+std::string smallProgram() { return readFile(std::string(MARLO_SOURCE_DIR) + "/tests/fuzz/seeds-resources/x64.exe"); }
+
+constexpr size_t kOptional = 128 + 24;
+constexpr size_t kDirectories = kOptional + 112;
+constexpr size_t kSections = kOptional + 240;
+
+uint32_t sectionField(const std::string& image, size_t index, size_t field) { return get32(image, kSections + 40 * index + field); }
+
+TEST(PackResources, WrittenResourcesReadBackAndTheRelocationsMove) {
+    const std::string image = smallProgram();
+    ResourceList list;
+    ASSERT_TRUE(readResources(image, list, nullptr));
+    ASSERT_EQ(list.size(), 3u);
+    const std::string big(5000, 'x');
+    setResource(list, ResourceKey::number(rt::kRcData), ResourceKey::number(10000), big);
+    setResource(list, ResourceKey::number(rt::kVersion), ResourceKey::number(1), "version");
+    setResource(list, ResourceKey::text(u"zeta"), ResourceKey::text(u"Alpha"), "named");
+    std::string out, why;
+    ASSERT_TRUE(replaceResources(image, list, out, &why)) << why;
+
+    ResourceList back;
+    ASSERT_TRUE(readResources(out, back, &why)) << why;
+    ASSERT_EQ(back.size(), 5u);
+    // Directory order: named types first, then numbers ascending; the data as given.
+    EXPECT_TRUE(back[0].type == ResourceKey::text(u"zeta"));
+    EXPECT_EQ(back[0].data, "named");
+    EXPECT_EQ(back[1].type.id, rt::kRcData);
+    EXPECT_EQ(back[1].data, big);
+    EXPECT_EQ(back[1].language, 0x409);
+    EXPECT_EQ(back[2].type.id, rt::kGroupIcon);
+    EXPECT_TRUE(back[2].name == ResourceKey::text(u"ID_SPLASH_ICON"));
+    EXPECT_EQ(back[3].type.id, rt::kVersion);
+    EXPECT_EQ(back[4].type.id, rt::kManifest);
+
+    // .rsrc grew to whole file-alignment units; .reloc moved behind it, in the file and in memory,
+    // with its directory entry; the image size covers it.
+    const uint32_t rsrcRaw = sectionField(out, 7, 16);
+    EXPECT_EQ(rsrcRaw % 0x200, 0u);
+    EXPECT_GT(rsrcRaw, 5000u);
+    EXPECT_EQ(get32(out, kDirectories + 8 * 2 + 4), sectionField(out, 7, 8)) << "resource directory size";
+    const uint32_t relocRva = sectionField(out, 8, 12);
+    EXPECT_EQ(relocRva % 0x1000, 0u);
+    EXPECT_GE(relocRva, 0x8000 + sectionField(out, 7, 8));
+    EXPECT_EQ(get32(out, kDirectories + 8 * 5), relocRva);
+    EXPECT_EQ(sectionField(out, 8, 20), 0x1000 + rsrcRaw);
+    EXPECT_EQ(out.substr(0x1000 + rsrcRaw), image.substr(0x1200, 0x200)) << "the relocations' bytes";
+    EXPECT_EQ(get32(out, kOptional + 56), relocRva + 0x1000) << "SizeOfImage";
+    PeLayout layout;
+    EXPECT_TRUE(parsePeImage(out, layout, &why)) << why;
+
+    // The checksum as the system's image helper computes it; a changed byte changes it.
+    updatePeChecksum(out);
+    const uint32_t sum = get32(out, kOptional + 64);
+    EXPECT_EQ(sum, peChecksum(out));
+    out[0x400] ^= 1;
+    EXPECT_NE(peChecksum(out), sum);
+
+    // Writing what was read gives the same section again.
+    std::string again, twice;
+    ASSERT_TRUE(replaceResources(image, list, again, &why));
+    ASSERT_TRUE(readResources(again, back, &why));
+    ASSERT_TRUE(replaceResources(again, back, twice, &why));
+    EXPECT_EQ(twice, again);
+}
+
+TEST(PackResources, ImagesThatCannotBeRewrittenSafelyAreRefused) {
+    const std::string good = smallProgram();
+    struct Broken {
+        const char* what;
+        void (*change)(std::string&);
+        const char* why;
+    };
+    const Broken cases[] = {
+        {"file alignment of 2 GiB", [](std::string& s) { put32(s, kOptional + 36, 0x80000000u); },
+         "alignment is not a plausible one"},
+        {"section alignment below the file's", [](std::string& s) { put32(s, kOptional + 32, 0x100); },
+         "alignment is not a plausible one"},
+        // Its data would overwrite the section table.
+        {"resource data inside the headers", [](std::string& s) { put32(s, kSections + 40 * 7 + 20, 0x10); },
+         "overlaps the headers"},
+        {"a section after the relocations", [](std::string& s) { put32(s, kDirectories + 8 * 5, 0); },
+         "followed by sections other than the relocations"},
+        {"no resource directory", [](std::string& s) { put32(s, kDirectories + 8 * 2, 0); }, "no resource section"},
+        {"data after the last section", [](std::string& s) { s += "tail"; }, "data follows the last section"},
+    };
+    ResourceList list;
+    ASSERT_TRUE(readResources(good, list, nullptr));
+    for (const Broken& c : cases) {
+        std::string image = good, out, why;
+        c.change(image);
+        EXPECT_FALSE(replaceResources(image, list, out, &why)) << c.what;
+        EXPECT_NE(why.find(c.why), std::string::npos) << c.what << ": " << why;
+    }
+}
+
+TEST(PackResources, DirectoriesThatNameTheSameDataOverAndOverAreRefused) {
+    std::string image = smallProgram();
+    // The section's raw size is 0x200; point the manifest's data entry at 0x1F0 bytes and repeat
+    // it: two entries of 0x1F0 bytes each cannot both lie in 0x200 bytes of section.
+    ResourceList list;
+    ASSERT_TRUE(readResources(image, list, nullptr));
+    // Find the data entries (16 bytes: RVA, size, code page, 0) by their RVAs inside .rsrc.
+    size_t patched = 0;
+    for (size_t at = 0x1000; at + 16 <= 0x1170; at += 4) {
+        const uint32_t rva = get32(image, at), size = get32(image, at + 4);
+        if (rva >= 0x8000 && rva < 0x8170 && size > 0 && size < 0x100 && get32(image, at + 12) == 0) {
+            put32(image, at, 0x8000);
+            put32(image, at + 4, 0x1F0);
+            ++patched;
+            at += 12;
+        }
+    }
+    ASSERT_EQ(patched, 3u);
+    std::string why;
+    EXPECT_FALSE(readResources(image, list, &why));
+    EXPECT_NE(why.find("overlap"), std::string::npos) << why;
+}
+
+TEST(PackResources, TheLaunchersOwnSplashImageIsKnownToDump) {
+    const std::string splash = readFile(std::string(MARLO_SOURCE_DIR) + "/src/resources/splash.png");
+    EXPECT_EQ(splash.size(), kDefaultSplashSize) << "update kDefaultSplashSize and kDefaultSplashHash";
+    EXPECT_EQ(fnv1a64(splash), kDefaultSplashHash) << "update kDefaultSplashSize and kDefaultSplashHash";
+}
+
+}  // namespace
+}  // namespace marlo
