@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "AppResources.h"
 #include "Pack.h"
 #include "pack_test_support.h"
 
@@ -294,7 +295,14 @@ TEST_F(PackRoundTrip, DumpReportsMissingOrDamagedBlocks) {
 
 TEST_F(PackRoundTrip, TheExampleDescriptionPacks) {
     fs::path example = fs::path(MARLO_SOURCE_DIR) / "examples/hello/hello.toml";
-    std::string packed = packOrFail(example, dir / "hello.exe");
+    // Its [manifest] table needs a launcher with a manifest: the resource fuzzer's small program.
+    std::string packed =
+        packOrFail(example, dir / "hello.exe", fs::path(MARLO_SOURCE_DIR) / "tests/fuzz/seeds-resources/x64.exe");
+    pack::ResourceList resources;
+    ASSERT_TRUE(pack::readResources(packed, resources, nullptr));
+    const pack::AppResources own = pack::readAppResources(resources);
+    EXPECT_EQ(own.identity.productName, std::optional<std::string>("Hello"));
+    EXPECT_EQ(own.manifest.dpiAwareness, "per-monitor-v2");
     BlockContents read;
     ASSERT_EQ(readBlockFromImage(packed, read, nullptr), BlockError::None);
     EXPECT_EQ(narrowValue(read, cfg::MAIN_CLASS), std::optional<std::string>("com.example.hello.HelloApp"));

@@ -39,7 +39,8 @@ const CommandHelp kCommandHelp[] = {
     {"pack",
      "marlo-pack pack DESCRIPTION.toml -o OUTPUT.exe [--launcher FILE] [--launcher-dir DIR]\n"
      "  Makes OUTPUT.exe: the launcher the description names (launcher, arch) with the configuration\n"
-     "  block and the included files appended. OUTPUT.exe is written whole or not at all.\n"
+     "  block and the included files appended, and the resources of [identity], [manifest] and\n"
+     "  [splash] written into it. OUTPUT.exe is written whole or not at all.\n"
      "  -o, --output FILE     the executable to write\n"
      "  --launcher FILE       the launcher executable to start from, whatever the description says\n"
      "  --launcher-dir DIR    where marlo.exe, pivok.exe, marlo64.exe and pivok64.exe are (default:\n"
@@ -54,7 +55,8 @@ const CommandHelp kCommandHelp[] = {
      "marlo-pack dump EXE [--files-dir DIR] [-o DESCRIPTION.toml]\n"
      "  Prints the configuration block of a packed executable as a description; packing it again\n"
      "  gives the same executable.\n"
-     "  --files-dir DIR       extract the included files into DIR and list them as [[files]]\n"
+     "  --files-dir DIR       extract the included files into DIR and list them as [[files]], and\n"
+     "                        write an icon and splash image of the application's own there\n"
      "  -o, --output FILE     write the description to FILE instead of standard output; the files'\n"
      "                        sources are written relative to FILE's folder (else to the current one)\n"
      "  Example: marlo-pack dump hello.exe --files-dir hello-files -o hello.toml\n"},

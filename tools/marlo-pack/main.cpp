@@ -39,6 +39,14 @@
 //   name = "lib\\native.dll"    # relative name as the launcher writes it (one directory level)
 //   source = "build/native.dll" # host path, relative to the description's directory
 //
+//   [identity]                  # the executable's own icon and version information
+//   icon = "app.ico"            # .ico (several sizes) or .png
+//   version = "1.2.3"           # 1 to 4 numbers; product_name, company, file_description,
+//                               # copyright, original_filename, internal_name are texts
+//   [manifest]                  # dpi_awareness, utf8_code_page, long_path_aware, execution_level
+//   [splash]
+//   image = "splash.png"        # PNG or BMP: the splash window's bitmap, the splash library's image
+//
 // Narrow records hold one byte per character, which the launcher widens one to one, so narrow
 // values may use the characters U+0000 to U+00FF only. A text longer than the launcher reads for
 // its id is refused. INCLUDED_FILE_COUNT and INCLUDED_FILES follow from [[files]]; they may be
@@ -49,7 +57,7 @@
 //
 // dump prints the block as such a description. Values that do not fit their id's type go under
 // [records] by number; with --files-dir the included files are extracted there and listed as
-// [[files]].
+// [[files]], and an icon and splash image of the application's own are written there as well.
 //
 // Exit status: 0 success, 1 an error in the input or while writing, 2 a usage error.
 //
