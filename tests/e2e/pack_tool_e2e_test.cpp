@@ -50,11 +50,14 @@ protected:
 
 TEST_F(PackToolOnWindows, PacksAndDumpsTheExampleAsTheLinuxToolDoes) {
     fs::copy_file(fs::path(MARLO_E2E_SOURCE_DIR) / "examples/hello/hello.toml", path("hello.toml"));
-    ASSERT_NO_FATAL_FAILURE(expectSameResult({"pack", path("hello.toml"), "-o", path("{out}.exe"), "--launcher-dir",
-                                              binDir()},
-                                             {"{out}.exe"}));
+    // The same output name in two folders: the version information names the file.
+    fs::create_directories(path("linux"));
+    fs::create_directories(path("windows"));
+    ASSERT_NO_FATAL_FAILURE(expectSameResult({"pack", path("hello.toml"), "-o", path("{out}/hello.exe"),
+                                              "--launcher-dir", binDir()},
+                                             {"{out}/hello.exe"}));
     // Each tool dumps both executables: four identical descriptions.
-    for (const char* exe : {"linux.exe", "windows.exe"})
+    for (const char* exe : {"linux/hello.exe", "windows/hello.exe"})
         ASSERT_NO_FATAL_FAILURE(expectSameResult({"dump", path(exe)}, {}));
 }
 

@@ -99,6 +99,9 @@ TEST(PackResources, ImagesThatCannotBeRewrittenSafelyAreRefused) {
          "followed by sections other than the relocations"},
         {"no resource directory", [](std::string& s) { put32(s, kDirectories + 8 * 2, 0); }, "no resource section"},
         {"data after the last section", [](std::string& s) { s += "tail"; }, "data follows the last section"},
+        // Found by fuzzing: .text's data reaching into the resource section's would be overwritten.
+        {"an earlier section's data reaching past the resources' start",
+         [](std::string& s) { put32(s, kSections + 16, 0x1000); }, "another section's data lies after"},
     };
     ResourceList list;
     ASSERT_TRUE(readResources(good, list, nullptr));
@@ -107,6 +110,38 @@ TEST(PackResources, ImagesThatCannotBeRewrittenSafelyAreRefused) {
         c.change(image);
         EXPECT_FALSE(replaceResources(image, list, out, &why)) << c.what;
         EXPECT_NE(why.find(c.why), std::string::npos) << c.what << ": " << why;
+    }
+}
+
+TEST(PackResources, ATableNamedTwiceIsRefused) {
+    // The root table at the section's start: 16 bytes, then (id, target) for RCDATA, icon group
+    // and manifest. The second type pointing at the first one's table would list it twice, and
+    // such sharing lets a small file name millions of resources.
+    std::string image = smallProgram();
+    put32(image, 0x1000 + 16 + 8 + 4, get32(image, 0x1000 + 16 + 4));
+    ResourceList list;
+    std::string why;
+    EXPECT_FALSE(readResources(image, list, &why));
+    EXPECT_NE(why.find("named twice"), std::string::npos) << why;
+}
+
+TEST(PackResources, AnIconGroupNotAsTheWriterMakesItGivesNoIcon) {
+    ResourceList list;
+    setResource(list, ResourceKey::number(rt::kIcon), ResourceKey::number(1), std::string(40, 'i'));
+    auto group = [](uint16_t count, uint16_t id) {
+        std::string g("\0\0\1\0", 4);
+        g += static_cast<char>(count & 0xFF);
+        g += static_cast<char>(count >> 8);
+        for (uint16_t i = 0; i < count; ++i) g += std::string("\x10\x10\0\0\1\0\x20\0\x28\0\0\0", 12) + static_cast<char>(id) + '\0';
+        return g;
+    };
+    setResource(list, ResourceKey::number(rt::kGroupIcon), ResourceKey::text(u"ID_SPLASH_ICON"), group(1, 1));
+    EXPECT_FALSE(readAppResources(list).identity.icon.empty()) << "one image";
+    // The same image named twice (a small group could name a large one thousands of times), more
+    // images than an icon file may hold, an image that is missing.
+    for (const std::string& g : {group(2, 1), group(65, 1), group(1, 2)}) {
+        setResource(list, ResourceKey::number(rt::kGroupIcon), ResourceKey::text(u"ID_SPLASH_ICON"), g);
+        EXPECT_TRUE(readAppResources(list).identity.icon.empty());
     }
 }
 
@@ -131,6 +166,44 @@ TEST(PackResources, DirectoriesThatNameTheSameDataOverAndOverAreRefused) {
     std::string why;
     EXPECT_FALSE(readResources(image, list, &why));
     EXPECT_NE(why.find("overlap"), std::string::npos) << why;
+}
+
+TEST(PackResources, ABmpSplashImageGoesToTheRuntimesLibraryAsAPng) {
+    // 2 x 2, 24 bits, bottom-up rows of B, G, R padded to 4 bytes: red, green / blue, white.
+    std::string bmp = "BM";
+    const std::string pixels("\x00\x00\xff\x00\xff\x00\x00\x00\xff\x00\x00\xff\xff\xff\x00\x00", 16);
+    auto add32 = [](std::string& s, uint32_t v) { for (int i = 0; i < 4; ++i) s += static_cast<char>(v >> (8 * i)); };
+    add32(bmp, 14 + 40 + 16);
+    add32(bmp, 0);
+    add32(bmp, 54);
+    add32(bmp, 40);
+    add32(bmp, 2);
+    add32(bmp, 2);
+    bmp += std::string("\x01\x00\x18\x00", 4);
+    for (int i = 0; i < 6; ++i) add32(bmp, 0);
+    bmp += pixels;
+
+    AppResources settings;
+    settings.splashImage = bmp;
+    ResourceList fromBmp;
+    std::string why;
+    ASSERT_TRUE(applyAppResources(fromBmp, settings, true, "app.exe", &why)) << why;
+    const Resource* library = findResource(fromBmp, ResourceKey::number(rt::kRcData), ResourceKey::number(10000));
+    ASSERT_NE(library, nullptr);
+    EXPECT_STREQ(imageExtension(library->data), "png");
+    uint32_t width = 0, height = 0;
+    ASSERT_TRUE(checkSplashImage(library->data, width, height, &why)) << why;
+    EXPECT_EQ(width, 2u);
+    EXPECT_EQ(height, 2u);
+    // The PNG holds the same pixels: packing it (as a dump's description does) gives the same bitmap.
+    settings.splashImage = library->data;
+    ResourceList fromPng;
+    ASSERT_TRUE(applyAppResources(fromPng, settings, true, "app.exe", &why)) << why;
+    const Resource* a = findResource(fromBmp, ResourceKey::number(rt::kBitmap), ResourceKey::number(10000));
+    const Resource* b = findResource(fromPng, ResourceKey::number(rt::kBitmap), ResourceKey::number(10000));
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(a->data.substr(40), pixels);
+    EXPECT_EQ(a->data, b->data);
 }
 
 TEST(PackResources, TheLaunchersOwnSplashImageIsKnownToDump) {

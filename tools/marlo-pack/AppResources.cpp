@@ -1,8 +1,11 @@
 #include "AppResources.h"
 
+#include <algorithm>
 #include <cstring>
 
 #define STB_IMAGE_IMPLEMENTATION
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STBI_WRITE_NO_STDIO
 #define STBI_ONLY_PNG
 #define STBI_ONLY_BMP
 #define STBI_NO_STDIO
@@ -24,6 +27,7 @@
 #pragma GCC diagnostic ignored "-Wduplicated-branches"
 #endif
 #include <stb/stb_image.h>
+#include <stb/stb_image_write.h>
 #if defined(__GNUC__)
 #pragma GCC diagnostic pop
 #endif
@@ -411,6 +415,16 @@ bool decodeImage(const std::string& bytes, Pixels& out, std::string* why) {
     return true;
 }
 
+// The pixels as a PNG file (the runtime's splash library reads PNG, not BMP).
+std::string pngFile(const Pixels& p) {
+    std::string out;
+    auto append = [](void* context, void* data, int size) {
+        static_cast<std::string*>(context)->append(static_cast<const char*>(data), static_cast<size_t>(size));
+    };
+    stbi_write_png_to_func(append, &out, p.width, p.height, 4, p.rgba.data(), p.width * 4);
+    return out;
+}
+
 // A 24-bit bottom-up device-independent bitmap (a bitmap resource: no file header); transparent
 // parts are laid over white.
 std::string bitmapResource(const Pixels& p) {
@@ -553,12 +567,12 @@ bool applyAppResources(ResourceList& list, const AppResources& settings, bool na
         setResource(list, ResourceKey::number(rt::kManifest), ResourceKey::number(1), text);
     }
     if (!settings.splashImage.empty()) {
-        if (nativeSplash) {
-            Pixels pixels;
-            if (!decodeImage(settings.splashImage, pixels, why)) return false;
-            setResource(list, ResourceKey::number(rt::kBitmap), kSplashId, bitmapResource(pixels));
-        }
-        setResource(list, ResourceKey::number(rt::kRcData), kSplashId, settings.splashImage);
+        Pixels pixels;
+        if (!decodeImage(settings.splashImage, pixels, why)) return false;
+        if (nativeSplash) setResource(list, ResourceKey::number(rt::kBitmap), kSplashId, bitmapResource(pixels));
+        // The runtime's splash library decodes PNG, GIF and JPEG: a BMP goes there as a PNG.
+        setResource(list, ResourceKey::number(rt::kRcData), kSplashId,
+                    isPng(settings.splashImage) ? settings.splashImage : pngFile(pixels));
     }
     return true;
 }
@@ -574,15 +588,20 @@ AppResources readAppResources(const ResourceList& list) {
             append16(directory, 0);
             append16(directory, 1);
             append16(directory, 0);
-            bool ok = g.size() >= 6 + 14 * count;
+            // As the writer makes them: at most 64 images, each named once, in all less than 4 GiB.
+            bool ok = count <= kMaxIconImages && g.size() >= 6 + 14 * count;
+            std::vector<uint16_t> ids;
+            uint64_t total = 0;
             for (size_t i = 0; ok && i < count; ++i) {
                 const size_t e = 6 + 14 * i;
-                const Resource* image =
-                    findResource(list, ResourceKey::number(rt::kIcon), ResourceKey::number(get16(g, e + 12)));
-                if (!image) {
+                const uint16_t id = get16(g, e + 12);
+                const Resource* image = findResource(list, ResourceKey::number(rt::kIcon), ResourceKey::number(id));
+                total += image ? image->data.size() : 0;
+                if (!image || std::find(ids.begin(), ids.end(), id) != ids.end() || total > 0x7FFFFFFF) {
                     ok = false;
                     break;
                 }
+                ids.push_back(id);
                 directory += g.substr(e, 8);
                 append32(directory, static_cast<uint32_t>(image->data.size()));
                 append32(directory, 0);  // the offset, set below

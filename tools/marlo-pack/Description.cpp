@@ -946,6 +946,12 @@ bool onlyAsciiOutsideStrings(std::string_view text, const std::string& path, std
             i += run - 1;
             column += static_cast<uint32_t>(run - 1);
         };
+        // TOML has no raw NUL anywhere (in strings it is written \u0000); the parser library
+        // reads past one inconsistently (found by fuzzing), so it is refused here.
+        if (c == 0) {
+            errors.push_back({path, line, column, "a NUL byte; TOML allows it only written as \\u0000 in a string"});
+            return false;
+        }
         const bool stringMayBegin = std::string_view("=[,{.\n").find(lastSignificant) != std::string_view::npos;
         switch (in) {
         case In::Code:

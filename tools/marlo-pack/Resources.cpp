@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <set>
 
 namespace marlo::pack {
 
@@ -12,6 +13,7 @@ constexpr uint32_t kResourceDirectory = 2;
 constexpr uint32_t kRelocationDirectory = 5;
 constexpr uint32_t kSubdirectoryFlag = 0x80000000u;
 constexpr size_t kMaxResources = 65536;
+constexpr uint64_t kMaxNameUnits = uint64_t{1} << 22;  // the names copied into all resources
 
 uint16_t get16(const std::string& s, size_t at) {
     return static_cast<uint16_t>(static_cast<unsigned char>(s[at]) | static_cast<unsigned char>(s[at + 1]) << 8);
@@ -120,6 +122,9 @@ private:
     bool directory(uint32_t at, int level, const ResourceKey& type, const ResourceKey& name, ResourceList& out,
                    std::string* why) {
         if (!inside(at, 16)) return fail(why, "a resource directory lies outside the resource section");
+        // Real trees never share a table; shared ones would let a small file name the same
+        // entries billions of times.
+        if (!visited_.insert(at).second) return fail(why, "a resource directory is named twice");
         const uint32_t entries = uint32_t{get16(image_, base_ + at + 12)} + get16(image_, base_ + at + 14);
         if (!inside(at + 16, 8 * uint64_t{entries})) return fail(why, "a resource directory runs past the resource section");
         for (uint32_t i = 0; i < entries; ++i) {
@@ -141,6 +146,8 @@ private:
             if (!inside(target, 16)) return fail(why, "a resource data entry lies outside the resource section");
             const uint32_t dataRva = get32(image_, base_ + target);
             const uint32_t dataSize = get32(image_, base_ + target + 4);
+            nameUnits_ += type.name.size() + name.name.size();
+            if (nameUnits_ > kMaxNameUnits) return fail(why, "implausibly long resource names");
             Resource r{type, name, static_cast<uint16_t>(nameField), get32(image_, base_ + target + 8), {}};
             // Data may lie anywhere in the section (linkers put it after the tables).
             if (dataRva < section_.virtualAddress) return fail(why, "resource data lies outside the resource section");
@@ -164,6 +171,8 @@ private:
     uint64_t base_ = 0;
     uint64_t size_ = 0;
     uint64_t dataBytes_ = 0;
+    uint64_t nameUnits_ = 0;
+    std::set<uint32_t> visited_;
 };
 
 const Section* sectionAt(const Headers& h, uint32_t rva, size_t* index) {
@@ -300,8 +309,11 @@ bool resourceKeyLess(const ResourceKey& a, const ResourceKey& b) {
     if (a.named != b.named) return a.named;
     if (!a.named) return a.id < b.id;
     auto upper = [](char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; };
-    return std::lexicographical_compare(a.name.begin(), a.name.end(), b.name.begin(), b.name.end(),
-                                        [&](char16_t x, char16_t y) { return upper(x) < upper(y); });
+    auto byUpper = [&](char16_t x, char16_t y) { return upper(x) < upper(y); };
+    if (std::lexicographical_compare(a.name.begin(), a.name.end(), b.name.begin(), b.name.end(), byUpper)) return true;
+    if (std::lexicographical_compare(b.name.begin(), b.name.end(), a.name.begin(), a.name.end(), byUpper)) return false;
+    // Names that differ only in case: a fixed order between them, so that sorting is well defined.
+    return a.name < b.name;
 }
 
 const Resource* findResource(const ResourceList& list, const ResourceKey& type, const ResourceKey& name) {
@@ -368,6 +380,14 @@ bool replaceResources(const std::string& image, const ResourceList& resources, s
         return fail(why, "data follows the last section");
     if (rsrc.rawOffset == 0 || uint64_t{rsrc.rawOffset} + rsrc.rawSize > image.size())
         return fail(why, "the resource section has no data in the file");
+    // Everything from the resource section's data on is written anew: no other section's data
+    // may lie there.
+    for (size_t i = 0; i < h.sections.size(); ++i) {
+        const Section& s = h.sections[i];
+        if (i == index || (relocFollows && i == index + 1) || s.rawSize == 0) continue;
+        if (uint64_t{s.rawOffset} + s.rawSize > rsrc.rawOffset)
+            return fail(why, "another section's data lies after the resource section's in the file");
+    }
 
     uint64_t total = 0;
     for (const Resource& r : resources) total += 64 + r.data.size() + 2 * (r.type.name.size() + r.name.name.size());
@@ -398,7 +418,9 @@ bool replaceResources(const std::string& image, const ResourceList& resources, s
     put32(out, h.directories + 8 * kResourceDirectory + 4, treeSize);
     put32(out, h.optional + 56, alignUp(virtualEnd, h.sectionAlignment));  // SizeOfImage
     const uint32_t initialized = get32(image, h.optional + 8);
-    put32(out, h.optional + 8, initialized - rsrc.rawSize + rawSize);
+    // By the change in the resources' size; a value that cannot have counted them is not made worse.
+    const uint64_t newInitialized = initialized >= rsrc.rawSize ? uint64_t{initialized} - rsrc.rawSize + rawSize : rawSize;
+    put32(out, h.optional + 8, static_cast<uint32_t>(std::min<uint64_t>(newInitialized, 0xFFFFFFFFu)));
     return true;
 }
 
