@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -326,9 +327,38 @@ void WineSession::stop() {
     }
 }
 
+namespace {
+
+// The Linux process of the desktop (explorer.exe) of the Wine session on the prefix, or -1.
+pid_t desktopProcess(const std::string& prefix) {
+    const std::string wanted = "WINEPREFIX=" + prefix;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || !std::isdigit(static_cast<unsigned char>(name[0]))) continue;
+        std::string cmdline = readFile(entry.path().string() + "/cmdline");
+        if (cmdline.find("explorer.exe") == std::string::npos) continue;
+        std::string environ = readFile(entry.path().string() + "/environ");
+        std::replace(environ.begin(), environ.end(), '\0', '\n');
+        if (("\n" + environ + "\n").find("\n" + wanted + "\n") != std::string::npos) return std::stoi(name);
+    }
+    return -1;
+}
+
+}  // namespace
+
 std::string WineSession::display() {
     if (xvfbTried_) {
         if (!displayError_.empty()) throw std::runtime_error(displayError_);
+        // The desktop ends when the session has been without programs for a while (or a run ended
+        // them all); the next program would start one without the display. Start it again here.
+        if (!display_.empty() && (desktopPid_ <= 0 || ::kill(desktopPid_, 0) != 0)) {
+            std::string why;
+            if (!runStep({"wineserver", "-k"}, environment({}), 60, &why) || !startServer(&why) ||
+                !runStep({"wine", probePath(), "list-windows"}, environment({{"DISPLAY", display_}}), 120, &why))
+                throw std::runtime_error("cannot start the Wine desktop on the virtual display again: " + why);
+            desktopPid_ = desktopProcess(prefix_);
+        }
         return display_;
     }
     xvfbTried_ = true;
@@ -376,6 +406,7 @@ std::string WineSession::startDisplay(const std::string& xvfb) {
     if (!runStep({"wineserver", "-k"}, environment({}), 60, &why) || !startServer(&why) ||
         !runStep({"wine", probePath(), "list-windows"}, environment({{"DISPLAY", display}}), 120, &why))
         throw std::runtime_error("cannot start a Wine desktop on the virtual display: " + why);
+    desktopPid_ = desktopProcess(prefix_);
     return display;
 }
 

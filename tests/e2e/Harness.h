@@ -86,6 +86,7 @@ private:
     std::string root_;    // temporary folder holding the prefix
     std::string prefix_;
     pid_t xvfbPid_ = -1;
+    pid_t desktopPid_ = -1;  // the desktop process on the display
     std::string display_;
     std::string displayError_;
     bool xvfbTried_ = false;
