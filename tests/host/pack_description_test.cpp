@@ -174,6 +174,9 @@ TEST(PackValidation, BadDescriptionsAreReportedWithTheirPosition) {
     // A PNG whose first chunk after the header claims 2 GiB.
     writeFile(dir / "claims.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10\0\0\0\x10\x08\x06\0\0\0"
                                               "\0\0\0\0\x7f\xff\xff\xf0IDAT", 41));
+    // A BMP of 54 bytes claiming 4096 x 4096 pixels of 24 bits (the decoder reads missing rows as black).
+    writeFile(dir / "short.bmp", std::string("BM\x36\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\0\x10\0\0\0\x10\0\0\x01\0\x18\0", 30) +
+                                     std::string(24, '\0'));
     const BadCase cases[] = {
         {"[config]\nMAIN_CLAS = \"x\"\n", 2, 1, "unknown configuration name 'MAIN_CLAS'"},
         {"[config]\n9999 = \"x\"\n", 2, 1, "numbered records belong in [records]"},
@@ -242,6 +245,7 @@ TEST(PackValidation, BadDescriptionsAreReportedWithTheirPosition) {
         {"[identity]\nicon = \"claims.png\"\n", 2, 8, "a PNG file that is cut short or damaged"},
         {"[splash]\nimage = \"claims.png\"\n", 2, 9, "splash image 'claims.png': a PNG file that is cut short"},
         {"[splash]\nimage = \"data.bin\"\n", 2, 9, "neither a PNG nor a BMP image"},
+        {"[splash]\nimage = \"short.bmp\"\n", 2, 9, "splash image 'short.bmp': a BMP file that is cut short or damaged"},
         {"[splash]\nimages = \"data.bin\"\n", 2, 1, "unknown key 'images' in [splash] (did you mean image?)"},
         {"[identity]\nversion = \"1.x\"\n", 2, 11, "version \"1.x\": expected 1 to 4 numbers separated by dots"},
         {"[identity]\nversion = \"1.2.3.4.5\"\n", 2, 11, "at most four numbers"},

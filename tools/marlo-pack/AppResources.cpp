@@ -96,6 +96,32 @@ bool pngChunksFit(const std::string& bytes) {
     return false;
 }
 
+// The pixel rows of an uncompressed BMP lie inside the file. The decoder reads what is missing as
+// zeros, so a file of a few bytes could claim 4096 x 4096 pixels and be taken as a black image.
+// Headers the decoder does not know are left to it to refuse.
+bool bmpPixelsFit(const std::string& bytes) {
+    if (bytes.size() < 14 + 16) return true;
+    const uint64_t offset = get32(bytes, 10);
+    const uint32_t headerSize = get32(bytes, 14);
+    uint64_t width = 0, height = 0;
+    uint16_t bitCount = 0;
+    if (headerSize == 12) {
+        if (bytes.size() < 14 + 12) return true;
+        width = get16(bytes, 18);
+        height = get16(bytes, 20);
+        bitCount = get16(bytes, 24);
+    } else {
+        if (bytes.size() < 14 + 16 + 4) return true;
+        const int32_t w = static_cast<int32_t>(get32(bytes, 18)), h = static_cast<int32_t>(get32(bytes, 22));
+        width = w < 0 ? 0 : static_cast<uint64_t>(w);
+        height = static_cast<uint64_t>(h < 0 ? -static_cast<int64_t>(h) : static_cast<int64_t>(h));
+        bitCount = get16(bytes, 28);
+    }
+    if (width == 0 || height == 0 || width > kMaxSplashSide || height > kMaxSplashSide) return true;
+    const uint64_t stride = (width * bitCount + 31) / 32 * 4;
+    return offset <= bytes.size() && stride * height <= bytes.size() - offset;
+}
+
 // One image of an icon: the fields of its directory entry and its data.
 struct IconImage {
     uint8_t width = 0, height = 0, colors = 0;
@@ -396,6 +422,7 @@ bool decodeImage(const std::string& bytes, Pixels& out, std::string* why) {
     if (!isPng(bytes) && !isBmp(bytes)) return fail(why, "neither a PNG nor a BMP image");
     if (bytes.size() > 0x7FFFFFFF) return fail(why, "image file too large");
     if (isPng(bytes) && !pngChunksFit(bytes)) return fail(why, "a PNG file that is cut short or damaged");
+    if (isBmp(bytes) && !bmpPixelsFit(bytes)) return fail(why, "a BMP file that is cut short or damaged");
     int width = 0, height = 0, channels = 0;
     // The size first, so that a huge image is refused before it is decoded.
     if (!stbi_info_from_memory(reinterpret_cast<const stbi_uc*>(bytes.data()), static_cast<int>(bytes.size()), &width,
