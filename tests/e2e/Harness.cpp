@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -353,6 +354,7 @@ std::string WineSession::display() {
         // The desktop ends when the session has been without programs for a while (or a run ended
         // them all); the next program would start one without the display. Start it again here.
         if (!display_.empty() && (desktopPid_ <= 0 || ::kill(desktopPid_, 0) != 0)) {
+            std::fprintf(stderr, "e2e: the Wine desktop on display %s has ended; starting it again\n", display_.c_str());
             std::string why;
             if (!runStep({"wineserver", "-k"}, environment({}), 60, &why) || !startServer(&why) ||
                 !runStep({"wine", probePath(), "list-windows"}, environment({{"DISPLAY", display_}}), 120, &why))
