@@ -39,20 +39,20 @@ void logStop(size_t limit, const std::string& text) {
     logMessage(u"expansion stopped: limit of %d characters reached in %S.", static_cast<int>(limit), text.c_str());
 }
 
-// Charges one replacement to the budget; false (and the run stopped, logged once) when it would
-// pass a limit.
+// Charges one search (its characters) or replacement (the text's new size) to the budget; false
+// (and the run stopped, logged once) when it would pass a limit.
 template <typename String>
-bool charge(ExpansionBudget& budget, const String& text, size_t newSize) {
+bool charge(ExpansionBudget& budget, const String& text, size_t newSize, size_t work) {
     if (budget.stopped) return false;
     size_t limit = 0;
-    if (newSize > kMaxExpandedLength) limit = kMaxExpandedLength;
-    else if (newSize > kMaxExpansionWork - budget.work) limit = kMaxExpansionWork;
+    if (newSize > budget.limits.length) limit = budget.limits.length;
+    else if (work > budget.limits.work - budget.work) limit = budget.limits.work;
     if (limit) {
         budget.stopped = true;
         logStop(limit, text);
         return false;
     }
-    budget.work += newSize;
+    budget.work += work;
     return true;
 }
 
@@ -62,9 +62,12 @@ void replaceEach(String& text, const String& placeholder, const String& value, E
     if (placeholder.empty()) return;
     ExpansionBudget own;
     ExpansionBudget& bound = budget ? *budget : own;
+    // The searches of one call read the text about once.
+    if (!charge(bound, text, 0, text.size())) return;
     size_t at = text.find(placeholder);
     while (at != String::npos) {
-        if (!charge(bound, text, text.size() - placeholder.size() + value.size())) return;
+        const size_t newSize = text.size() - placeholder.size() + value.size();
+        if (!charge(bound, text, newSize, newSize)) return;
         text.replace(at, placeholder.size(), value);
         log();
         // The inserted value is never searched for the same placeholder again.
@@ -120,8 +123,10 @@ void replaceAll(std::string& text, const std::string& placeholder, const std::st
     });
 }
 
-void expandWithValues(std::u16string& text, const WideExpansionValues& values, const char16_t* environment) {
+size_t expandWithValues(std::u16string& text, const WideExpansionValues& values, const char16_t* environment,
+                        const ExpansionLimits& limits) {
     ExpansionBudget budget;
+    budget.limits = limits;
     for (const Placeholder& entry : kPlaceholders) {
         std::u16string placeholder = widenLatin1(entry.text);
         switch (entry.value) {
@@ -149,10 +154,13 @@ void expandWithValues(std::u16string& text, const WideExpansionValues& values, c
         upperCaseAscii(placeholder);
         replaceAll(text, placeholder, value, &budget);
     });
+    return budget.work;
 }
 
-void expandWithValues(std::string& text, const NarrowExpansionValues& values, const char* environment) {
+size_t expandWithValues(std::string& text, const NarrowExpansionValues& values, const char* environment,
+                        const ExpansionLimits& limits) {
     ExpansionBudget budget;
+    budget.limits = limits;
     for (const Placeholder& entry : kPlaceholders) {
         std::string placeholder = entry.text;
         switch (entry.value) {
@@ -179,6 +187,7 @@ void expandWithValues(std::string& text, const NarrowExpansionValues& values, co
         upperCaseAscii(placeholder);
         replaceAll(text, placeholder, value, &budget);
     });
+    return budget.work;
 }
 
 }  // namespace marlo

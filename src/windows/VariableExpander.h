@@ -19,15 +19,23 @@ struct Placeholder {
 const Placeholder* expansionPlaceholders(size_t* count);
 
 // Bounds of one expansion run. Values that name each other ("${A}" holding "${B}${B}", and so on)
-// would otherwise double the text at every environment entry. A replacement that would make the
-// text longer than kMaxExpandedLength, or take the run's written characters past
-// kMaxExpansionWork, is not made: the run stops there, logs "expansion stopped: limit of %d
-// characters reached in %s." once, and leaves the rest of the text as it is.
+// would otherwise double the text at every environment entry, and a long text searched for every
+// environment entry costs time even where nothing is replaced. A replacement that would make the
+// text longer than kMaxExpandedLength, or a search or replacement that would take the run's work
+// (characters searched and written) past kMaxExpansionWork, is not made: the run stops there, logs
+// "expansion stopped: limit of %d characters reached in %s." once, and leaves the rest of the text
+// as it is.
 constexpr size_t kMaxExpandedLength = 262144;
 constexpr size_t kMaxExpansionWork = 67108864;
 
+struct ExpansionLimits {
+    size_t length = kMaxExpandedLength;
+    size_t work = kMaxExpansionWork;
+};
+
 struct ExpansionBudget {
-    size_t work = 0;  // characters written by the replacements so far
+    ExpansionLimits limits;
+    size_t work = 0;  // characters searched and written so far
     bool stopped = false;
 };
 
@@ -61,9 +69,12 @@ struct NarrowExpansionValues {
 // Applies the fixed list, then the environment pass over a block of "name=value" entries, each
 // NUL-terminated, the block ending with an empty entry (nullptr or an empty block skips the pass).
 // For every entry "${name}" and its ASCII upper-cased form are replaced by the value; hidden
-// entries such as "=C:=C:\dir" have an empty name. The whole run shares one budget.
-void expandWithValues(std::u16string& text, const WideExpansionValues& values, const char16_t* environment);
-void expandWithValues(std::string& text, const NarrowExpansionValues& values, const char* environment);
+// entries such as "=C:=C:\dir" have an empty name. The whole run shares one budget; the work it
+// did is returned.
+size_t expandWithValues(std::u16string& text, const WideExpansionValues& values, const char16_t* environment,
+                        const ExpansionLimits& limits = ExpansionLimits());
+size_t expandWithValues(std::string& text, const NarrowExpansionValues& values, const char* environment,
+                        const ExpansionLimits& limits = ExpansionLimits());
 
 // The process's expanders (Windows): values from the executable's directory, the launcher's
 // temporary directory, the Java home, chooseTempRoot (every run; may be fatal) and the process

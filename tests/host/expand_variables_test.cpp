@@ -326,20 +326,56 @@ TEST(ExpansionBounds, DoublingVariablesStop) {
     EXPECT_EQ(stopLines(log), 2u);
 }
 
-// Many replacements in a long text: the length stays below its limit, the characters written add
-// up past the work limit, and the rest of the text is left as it was.
+// Many replacements in a long text: the length stays below its limit, the characters searched and
+// written add up past the work limit, and the rest of the text is left as it was.
 TEST(ExpansionBounds, ManyReplacementsInALongTextStopAtTheWorkLimit) {
     std::string text(200000, '.');
     for (int i = 0; i < 400; ++i) text += "${X}";
     const std::string block = narrowBlock({"X=y"});
     CapturedLog log;
-    expandWithValues(text, NarrowExpansionValues(), block.c_str());
+    const size_t work = expandWithValues(text, NarrowExpansionValues(), block.c_str());
     EXPECT_EQ(stopLines(log), 1u);
-    const size_t done = kMaxExpansionWork / 200000;  // about that many were made
+    EXPECT_LE(work, kMaxExpansionWork);
+    // The fixed list's searches read the text once each; then each replacement writes it once.
+    size_t count = 0;
+    expansionPlaceholders(&count);
+    const size_t done = (kMaxExpansionWork - (count + 1) * text.size()) / text.size();  // about that many
     const size_t replaced = static_cast<size_t>(std::count(text.begin(), text.end(), 'y'));
     EXPECT_GT(replaced, done - 5);
     EXPECT_LT(replaced, 400u);
     EXPECT_EQ(text.find("${X}"), 200000 + replaced);  // in order, the rest untouched
+}
+
+// A long text searched for every entry of a large environment costs time even where nothing is
+// replaced: the searches count as work, so the run stops at the limit and leaves the text as it was.
+TEST(ExpansionBounds, SearchingALongTextForManyVariablesStopsAtTheWorkLimit) {
+    const std::string original = std::string(200000, '.') + "${LAST}";
+    std::string block;
+    for (int i = 0; i < 400; ++i) block += "V" + std::to_string(i) + "=x" + '\0';
+    block += std::string("LAST=y") + '\0' + '\0';
+    CapturedLog log;
+    std::string text = original;
+    const size_t work = expandWithValues(text, NarrowExpansionValues(), block.c_str());
+    EXPECT_EQ(stopLines(log), 1u);
+    EXPECT_LE(work, kMaxExpansionWork);
+    EXPECT_GT(work, kMaxExpansionWork - text.size());
+    EXPECT_EQ(text, original);
+    // The same environment and a text of ordinary length: every variable is searched for.
+    text = "-Dp=${LAST}";
+    expandWithValues(text, NarrowExpansionValues(), block.c_str());
+    EXPECT_EQ(text, "-Dp=y");
+    EXPECT_EQ(stopLines(log), 1u);
+}
+
+// Smaller bounds are the same code: the length limit stops the replacement that would pass it.
+TEST(ExpansionBounds, GivenLimitsApply) {
+    const std::u16string block = wideBlock({u"X=0123456789"});
+    CapturedLog log;
+    std::u16string text = u"${X}${X}${X}";
+    const size_t work = expandWithValues(text, wideValues(), block.c_str(), ExpansionLimits{25, 1000});
+    EXPECT_EQ(text, u"01234567890123456789${X}");
+    EXPECT_EQ(stopLines(log), 1u);
+    EXPECT_LT(work, 1000u);
 }
 
 TEST(ExpansionBounds, OrdinaryLongExpansionIsComplete) {
