@@ -1,5 +1,7 @@
 #include "windows/VariableExpander.h"
 
+#include <vector>
+
 #include "common/Text.h"
 #include "diag/Log.h"
 #include "diag/PathRules.h"
@@ -44,17 +46,52 @@ void logStop(size_t limit, const std::string& text) {
 template <typename String>
 bool charge(ExpansionBudget& budget, const String& text, size_t newSize, size_t work) {
     if (budget.stopped) return false;
-    size_t limit = 0;
-    if (newSize > budget.limits.length) limit = budget.limits.length;
-    else if (work > budget.limits.work - budget.work) limit = budget.limits.work;
-    if (limit) {
+    // budget.work never exceeds limits.work, so the difference cannot wrap.
+    const bool tooLong = newSize > budget.limits.length;
+    if (tooLong || work > budget.limits.work - budget.work) {
         budget.stopped = true;
-        logStop(limit, text);
+        logStop(tooLong ? budget.limits.length : budget.limits.work, text);
         return false;
     }
     budget.work += work;
     return true;
 }
+
+// Finds a placeholder in time linear in the text searched and the placeholder: a plain search may
+// compare up to the placeholder's length at every position ("${${${..." against an environment
+// name of the same shape), which hostile values turn into billions of comparisons.
+template <typename String>
+class PlaceholderFinder {
+public:
+    explicit PlaceholderFinder(const String& placeholder) : placeholder_(placeholder), fallback_(placeholder.size(), 0) {
+        // fallback_[i]: the length of the longest proper prefix of placeholder[0..i] that is also
+        // a suffix of it.
+        for (size_t i = 1, k = 0; i < placeholder_.size(); ++i) {
+            while (k > 0 && placeholder_[i] != placeholder_[k]) k = fallback_[k - 1];
+            if (placeholder_[i] == placeholder_[k]) ++k;
+            fallback_[i] = k;
+        }
+    }
+
+    size_t find(const String& text, size_t from) const {
+        size_t k = 0;  // characters of the placeholder matched so far
+        for (size_t i = from; i < text.size(); ++i) {
+            if (k == 0) {
+                // Nothing matched: skip to the next possible start at the library's speed.
+                i = text.find(placeholder_[0], i);
+                if (i == String::npos) return String::npos;
+            }
+            while (k > 0 && text[i] != placeholder_[k]) k = fallback_[k - 1];
+            if (text[i] == placeholder_[k]) ++k;
+            if (k == placeholder_.size()) return i + 1 - k;
+        }
+        return String::npos;
+    }
+
+private:
+    const String& placeholder_;
+    std::vector<size_t> fallback_;
+};
 
 // Shared loop: Log writes one "expanding2" line for the text after a replacement.
 template <typename String, typename Log>
@@ -62,16 +99,18 @@ void replaceEach(String& text, const String& placeholder, const String& value, E
     if (placeholder.empty()) return;
     ExpansionBudget own;
     ExpansionBudget& bound = budget ? *budget : own;
-    // The searches of one call read the text about once.
-    if (!charge(bound, text, 0, text.size())) return;
-    size_t at = text.find(placeholder);
+    // The searches of one call read the text once (the inserted values are skipped) and the
+    // placeholder once.
+    if (!charge(bound, text, 0, text.size() + placeholder.size())) return;
+    const PlaceholderFinder<String> finder(placeholder);
+    size_t at = finder.find(text, 0);
     while (at != String::npos) {
         const size_t newSize = text.size() - placeholder.size() + value.size();
         if (!charge(bound, text, newSize, newSize)) return;
         text.replace(at, placeholder.size(), value);
         log();
         // The inserted value is never searched for the same placeholder again.
-        at = text.find(placeholder, at + value.size());
+        at = finder.find(text, at + value.size());
     }
 }
 

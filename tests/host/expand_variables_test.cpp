@@ -376,6 +376,39 @@ TEST(ExpansionBounds, GivenLimitsApply) {
     EXPECT_EQ(text, u"01234567890123456789${X}");
     EXPECT_EQ(stopLines(log), 1u);
     EXPECT_LT(work, 1000u);
+    // A work limit too small for the fixed list's searches stops the run before any replacement;
+    // a limit of 0 is a limit like any other.
+    for (const ExpansionLimits limits : {ExpansionLimits{1000, 50}, ExpansionLimits{1000, 0}, ExpansionLimits{0, 1000}}) {
+        text = u"${X}${X}${X}";
+        const size_t done = expandWithValues(text, wideValues(), block.c_str(), limits);
+        EXPECT_EQ(text, u"${X}${X}${X}") << limits.length << " " << limits.work;
+        EXPECT_LE(done, limits.work);
+    }
+    EXPECT_EQ(stopLines(log), 4u);
+}
+
+// Placeholders whose start repeats inside them (environment names may hold "${" themselves): every
+// occurrence is found, also where a partial match overlaps the real one.
+TEST(ExpansionBounds, PlaceholdersThatOverlapThemselvesAreFound) {
+    struct Case {
+        const char* text;
+        const char* entry;
+        const char* expanded;
+    };
+    const Case cases[] = {
+        {"${${${A}", "${A=v", "${v"},
+        {"${${A}${${A}", "${A=v", "vv"},
+        {"x${${${A}}", "${${A=v", "xv}"},
+        {"${ab${ab${abc}", "ab${abc=v", "${abv"},
+        {"${aa${aa${aaa}", "aa${aaa=v", "${aav"},
+        {"${aab}${aaab}", "aab=v", "v${aaab}"},
+    };
+    for (const Case& c : cases) {
+        std::string text = c.text;
+        const std::string block = std::string(c.entry) + '\0' + '\0';
+        expandWithValues(text, NarrowExpansionValues(), block.c_str());
+        EXPECT_EQ(text, c.expanded) << c.text << " with " << c.entry;
+    }
 }
 
 TEST(ExpansionBounds, OrdinaryLongExpansionIsComplete) {

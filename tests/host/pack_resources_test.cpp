@@ -168,23 +168,27 @@ TEST(PackResources, DirectoriesThatNameTheSameDataOverAndOverAreRefused) {
     EXPECT_NE(why.find("overlap"), std::string::npos) << why;
 }
 
-TEST(PackResources, ABmpSplashImageGoesToTheRuntimesLibraryAsAPng) {
-    // 2 x 2, 24 bits, bottom-up rows of B, G, R padded to 4 bytes: red, green / blue, white.
+// A BMP file with a 40-byte header and the given rows (24 bits, as stored).
+std::string bmpFile(int32_t width, int32_t height, const std::string& rows) {
     std::string bmp = "BM";
-    const std::string pixels("\x00\x00\xff\x00\xff\x00\x00\x00\xff\x00\x00\xff\xff\xff\x00\x00", 16);
-    auto add32 = [](std::string& s, uint32_t v) { for (int i = 0; i < 4; ++i) s += static_cast<char>(v >> (8 * i)); };
-    add32(bmp, 14 + 40 + 16);
-    add32(bmp, 0);
-    add32(bmp, 54);
-    add32(bmp, 40);
-    add32(bmp, 2);
-    add32(bmp, 2);
+    auto add32 = [&bmp](uint32_t v) { for (int i = 0; i < 4; ++i) bmp += static_cast<char>(v >> (8 * i)); };
+    add32(static_cast<uint32_t>(14 + 40 + rows.size()));
+    add32(0);
+    add32(54);
+    add32(40);
+    add32(static_cast<uint32_t>(width));
+    add32(static_cast<uint32_t>(height));
     bmp += std::string("\x01\x00\x18\x00", 4);
-    for (int i = 0; i < 6; ++i) add32(bmp, 0);
-    bmp += pixels;
+    for (int i = 0; i < 6; ++i) add32(0);
+    return bmp + rows;
+}
 
+TEST(PackResources, ABmpSplashImageGoesToTheRuntimesLibraryAsAPng) {
+    // 2 x 2, 24 bits, rows of B, G, R padded to 4 bytes: red, green at the bottom, blue, white at the top.
+    const std::string lower("\x00\x00\xff\x00\xff\x00\x00\x00", 8), upper("\xff\x00\x00\xff\xff\xff\x00\x00", 8);
+    const std::string pixels = lower + upper;  // bottom-up, as the bitmap resource holds them
     AppResources settings;
-    settings.splashImage = bmp;
+    settings.splashImage = bmpFile(2, 2, pixels);
     ResourceList fromBmp;
     std::string why;
     ASSERT_TRUE(applyAppResources(fromBmp, settings, true, "app.exe", &why)) << why;
@@ -195,15 +199,24 @@ TEST(PackResources, ABmpSplashImageGoesToTheRuntimesLibraryAsAPng) {
     ASSERT_TRUE(checkSplashImage(library->data, width, height, &why)) << why;
     EXPECT_EQ(width, 2u);
     EXPECT_EQ(height, 2u);
-    // The PNG holds the same pixels: packing it (as a dump's description does) gives the same bitmap.
-    settings.splashImage = library->data;
-    ResourceList fromPng;
-    ASSERT_TRUE(applyAppResources(fromPng, settings, true, "app.exe", &why)) << why;
     const Resource* a = findResource(fromBmp, ResourceKey::number(rt::kBitmap), ResourceKey::number(10000));
-    const Resource* b = findResource(fromPng, ResourceKey::number(rt::kBitmap), ResourceKey::number(10000));
-    ASSERT_TRUE(a && b);
+    ASSERT_TRUE(a);
     EXPECT_EQ(a->data.substr(40), pixels);
-    EXPECT_EQ(a->data, b->data);
+    // The same pixels from the PNG (as a dump's description packs them), from a BMP stored top row
+    // first (a negative height), and from one whose last row lacks its padding.
+    for (const std::string& image : {library->data, bmpFile(2, -2, upper + lower), bmpFile(2, 2, pixels.substr(0, 14))}) {
+        settings.splashImage = image;
+        ResourceList other;
+        ASSERT_TRUE(applyAppResources(other, settings, true, "app.exe", &why)) << why;
+        const Resource* b = findResource(other, ResourceKey::number(rt::kBitmap), ResourceKey::number(10000));
+        ASSERT_TRUE(b);
+        EXPECT_EQ(a->data, b->data);
+    }
+    // One byte less, and a header cut short: refused.
+    for (const std::string& image : {bmpFile(2, 2, pixels.substr(0, 13)), bmpFile(4096, 4096, "").substr(0, 30)}) {
+        EXPECT_FALSE(checkSplashImage(image, width, height, &why));
+        EXPECT_NE(why.find("a BMP file that is cut short or damaged"), std::string::npos) << why;
+    }
 }
 
 TEST(PackResources, TheLaunchersOwnSplashImageIsKnownToDump) {

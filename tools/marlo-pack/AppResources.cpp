@@ -1,6 +1,7 @@
 #include "AppResources.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #define STB_IMAGE_IMPLEMENTATION
@@ -96,22 +97,23 @@ bool pngChunksFit(const std::string& bytes) {
     return false;
 }
 
-// The pixel rows of an uncompressed BMP lie inside the file. The decoder reads what is missing as
-// zeros, so a file of a few bytes could claim 4096 x 4096 pixels and be taken as a black image.
-// Headers the decoder does not know are left to it to refuse.
+// The pixel rows of an uncompressed BMP lie inside the file (the last one without its padding,
+// which the decoder does not read). The decoder reads what is missing as zeros, so a file of a few
+// bytes could claim 4096 x 4096 pixels and be taken as a black image. Sizes and bit counts the
+// decoder refuses anyway are left to it.
 bool bmpPixelsFit(const std::string& bytes) {
-    if (bytes.size() < 14 + 16) return true;
+    if (bytes.size() < 14 + 4) return false;
     const uint64_t offset = get32(bytes, 10);
     const uint32_t headerSize = get32(bytes, 14);
     uint64_t width = 0, height = 0;
     uint16_t bitCount = 0;
     if (headerSize == 12) {
-        if (bytes.size() < 14 + 12) return true;
+        if (bytes.size() < 14 + 12) return false;
         width = get16(bytes, 18);
         height = get16(bytes, 20);
         bitCount = get16(bytes, 24);
     } else {
-        if (bytes.size() < 14 + 16 + 4) return true;
+        if (bytes.size() < 14 + 16) return false;
         const int32_t w = static_cast<int32_t>(get32(bytes, 18)), h = static_cast<int32_t>(get32(bytes, 22));
         width = w < 0 ? 0 : static_cast<uint64_t>(w);
         height = static_cast<uint64_t>(h < 0 ? -static_cast<int64_t>(h) : static_cast<int64_t>(h));
@@ -119,7 +121,8 @@ bool bmpPixelsFit(const std::string& bytes) {
     }
     if (width == 0 || height == 0 || width > kMaxSplashSide || height > kMaxSplashSide) return true;
     const uint64_t stride = (width * bitCount + 31) / 32 * 4;
-    return offset <= bytes.size() && stride * height <= bytes.size() - offset;
+    const uint64_t lastRow = (width * bitCount + 7) / 8;
+    return offset <= bytes.size() && stride * (height - 1) + lastRow <= bytes.size() - offset;
 }
 
 // One image of an icon: the fields of its directory entry and its data.
@@ -428,6 +431,8 @@ bool decodeImage(const std::string& bytes, Pixels& out, std::string* why) {
     if (!stbi_info_from_memory(reinterpret_cast<const stbi_uc*>(bytes.data()), static_cast<int>(bytes.size()), &width,
                                &height, &channels))
         return fail(why, std::string("the image cannot be read (") + stbi_failure_reason() + ")");
+    // A BMP stored top row first gives its height as a negative number here.
+    if (isBmp(bytes) && height < 0 && height > INT_MIN) height = -height;
     if (width <= 0 || height <= 0 || static_cast<uint32_t>(width) > kMaxSplashSide ||
         static_cast<uint32_t>(height) > kMaxSplashSide)
         return fail(why, "a splash image is at most 4096 x 4096 pixels; this one is " + std::to_string(width) + " x " +
